@@ -1,0 +1,340 @@
+#include "engine/amounts.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace engine {
+
+namespace {
+
+constexpr double kTwoTo63 = 9223372036854775808.0;
+
+std::string Describe(std::optional<Input> input, std::string_view text, std::string_view reason) {
+    std::string message;
+    if (input) {
+        message.append(InputName(*input)).append(": ");
+    }
+    message.append("\"").append(text).append("\" ").append(reason);
+    return message;
+}
+
+double RoundHalfEven(double value) {
+    const double below = std::floor(value);
+    const double fraction = value - below;  // exact for every finite double
+    if (fraction < 0.5) {
+        return below;
+    }
+    if (fraction > 0.5) {
+        return below + 1.0;
+    }
+    return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Groups the decimal digits of a whole number in threes from the right.
+std::string Grouped(std::string_view digits, std::string_view separator) {
+    std::string out;
+    out.reserve(digits.size() + digits.size() / 3 * separator.size());
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            out.append(separator);
+        }
+        out.push_back(digits[i]);
+    }
+    return out;
+}
+
+// What TextToDouble accepts, rewritten for std::from_chars ("-1234.5e6"), plus the decimal
+// magnitude needed to tell an overflow from an underflow when from_chars gives up.
+struct CleanNumber {
+    std::string text;
+    long long magnitude = 0;  // roughly log10 of the value
+};
+
+std::optional<CleanNumber> Clean(std::string_view text, const NumberFormat& format) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && IsBlank(text[first])) {
+        ++first;
+    }
+    while (last > first && IsBlank(text[last - 1])) {
+        --last;
+    }
+    const std::string_view body = text.substr(first, last - first);
+    // A locale whose two separators coincide cannot be read unambiguously; read no grouping.
+    const std::string_view group =
+        format.group == format.decimal ? std::string_view{} : std::string_view{format.group};
+    const std::string_view decimal = format.decimal;
+
+    CleanNumber clean;
+    std::size_t i = 0;
+    if (i < body.size() && (body[i] == '+' || body[i] == '-')) {
+        if (body[i] == '-') {
+            clean.text.push_back('-');
+        }
+        ++i;
+    }
+    bool anyDigit = false;
+    bool inFraction = false;
+    bool significant = false;
+    long long wholeDigits = 0;    // significant digits before the separator
+    long long fractionZeros = 0;  // zeros after the separator before the first significant one
+    while (i < body.size()) {
+        const char c = body[i];
+        if (IsDigit(c)) {
+            significant = significant || c != '0';
+            if (significant && !inFraction) {
+                ++wholeDigits;
+            }
+            if (!significant && inFraction) {
+                ++fractionZeros;
+            }
+            clean.text.push_back(c);
+            anyDigit = true;
+            ++i;
+        } else if (!inFraction && anyDigit && !group.empty() && body.substr(i).starts_with(group)) {
+            i += group.size();
+        } else if (!inFraction && !decimal.empty() && body.substr(i).starts_with(decimal)) {
+            clean.text.push_back('.');
+            inFraction = true;
+            i += decimal.size();
+        } else {
+            break;
+        }
+    }
+    if (!anyDigit) {
+        return std::nullopt;
+    }
+    long long exponent = 0;
+    if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
+        clean.text.push_back('e');
+        ++i;
+        bool negative = false;
+        if (i < body.size() && (body[i] == '+' || body[i] == '-')) {
+            negative = body[i] == '-';
+            clean.text.push_back(body[i]);
+            ++i;
+        }
+        const std::size_t digitsStart = i;
+        while (i < body.size() && IsDigit(body[i])) {
+            if (exponent < 1'000'000'000) {
+                exponent = exponent * 10 + (body[i] - '0');
+            }
+            clean.text.push_back(body[i]);
+            ++i;
+        }
+        if (i == digitsStart) {
+            return std::nullopt;
+        }
+        if (negative) {
+            exponent = -exponent;
+        }
+    }
+    if (i != body.size()) {
+        return std::nullopt;
+    }
+    clean.magnitude = (wholeDigits > 0 ? wholeDigits : -fractionZeros) + exponent;
+    return clean;
+}
+
+}  // namespace
+
+std::string_view InputName(Input input) {
+    switch (input) {
+        case Input::Rate:
+            return "Expected Interest Rate";
+        case Input::CurrentAge:
+            return "Current Age";
+        case Input::RetireAge:
+            return "Retirement Age";
+        case Input::Monthly:
+            return "Monthly Contribution";
+        case Input::StartBal:
+            return "Starting Balance";
+    }
+    return "Input";
+}
+
+NumberError::NumberError(const std::string& reason, std::string text, std::optional<Input> input)
+    : std::runtime_error(Describe(input, text, reason)),
+      reason_(reason),
+      text_(std::move(text)),
+      input_(input) {}
+
+ConversionError::ConversionError(std::string text, std::optional<Input> input)
+    : NumberError("is not a number.", std::move(text), input) {}
+
+OverflowError::OverflowError(std::string text, std::optional<Input> input)
+    : NumberError("is too large to calculate with.", std::move(text), input) {}
+
+std::partial_ordering operator<=>(Currency value, double number) {
+    if (std::isnan(number)) {
+        return std::partial_ordering::unordered;
+    }
+    // Every Currency lies within +-1e15 dollars.
+    if (number >= 1e15) {
+        return std::partial_ordering::less;
+    }
+    if (number <= -1e15) {
+        return std::partial_ordering::greater;
+    }
+    const double wholeNumber = std::floor(number);
+    const auto numberDollars = static_cast<std::int64_t>(wholeNumber);
+    std::int64_t dollars = value.Units() / Currency::kUnitsPerDollar;
+    std::int64_t units = value.Units() % Currency::kUnitsPerDollar;
+    if (units < 0) {
+        dollars -= 1;
+        units += Currency::kUnitsPerDollar;
+    }
+    if (dollars != numberDollars) {
+        return dollars <=> numberDollars;
+    }
+    // fma rounds once, so the sign of (fraction * 10000 - units) is the exact one.
+    const double gap = std::fma(number - wholeNumber, double(Currency::kUnitsPerDollar),
+                                -static_cast<double>(units));
+    return 0.0 <=> gap;
+}
+
+bool operator==(Currency value, double number) {
+    return (value <=> number) == 0;
+}
+
+double TextToDouble(std::string_view text, const NumberFormat& format) {
+    const std::optional<CleanNumber> clean = Clean(text, format);
+    if (!clean) {
+        throw ConversionError(std::string(text));
+    }
+    double value = 0;
+    const char* begin = clean->text.data();
+    const char* end = begin + clean->text.size();
+    const auto [stop, error] = std::from_chars(begin, end, value);
+    if (error == std::errc::result_out_of_range) {
+        if (clean->magnitude > 0) {
+            throw OverflowError(std::string(text));
+        }
+        return clean->text.front() == '-' ? -0.0 : 0.0;  // too small to tell from zero
+    }
+    if (error != std::errc{} || stop != end) {
+        throw ConversionError(std::string(text));
+    }
+    return value;
+}
+
+std::int32_t RoundToLong(double value) {
+    const double rounded = RoundHalfEven(value);
+    if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) {
+        throw OverflowError(DoubleToText(value));
+    }
+    return static_cast<std::int32_t>(rounded);
+}
+
+std::optional<Currency> TryToCurrency(double value) {
+    const double units = RoundHalfEven(value * double(Currency::kUnitsPerDollar));
+    if (!(units >= -kTwoTo63 && units < kTwoTo63)) {
+        return std::nullopt;
+    }
+    return Currency::FromUnits(static_cast<std::int64_t>(units));
+}
+
+Currency ToCurrency(double value) {
+    if (const std::optional<Currency> money = TryToCurrency(value)) {
+        return *money;
+    }
+    throw OverflowError(std::isfinite(value) ? DoubleToText(value) : std::string("non-finite"));
+}
+
+std::string LongToText(std::int32_t value) {
+    return std::to_string(value);
+}
+
+std::string DoubleToText(double value, const NumberFormat& format) {
+    if (!std::isfinite(value)) {
+        throw OverflowError(std::isnan(value) ? "NaN" : "infinity");
+    }
+    if (value == 0.0) {
+        return "0";  // never "-0"
+    }
+    std::array<char, 64> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                      std::chars_format::general, 15);
+    std::string out;
+    for (const char* p = buffer.data(); p != result.ptr; ++p) {
+        if (*p == '.') {
+            out.append(format.decimal);
+        } else {
+            out.push_back(*p == 'e' ? 'E' : *p);
+        }
+    }
+    return out;
+}
+
+std::string FormatAmount(Currency value, const NumberFormat& format) {
+    const bool negative = value.Units() < 0;
+    // Magnitude in unsigned arithmetic: the most negative Currency has no positive twin.
+    const std::uint64_t units = negative ? 0 - static_cast<std::uint64_t>(value.Units())
+                                         : static_cast<std::uint64_t>(value.Units());
+    const std::uint64_t cents = (units + 50) / 100;
+    const std::uint64_t dollars = cents / 100;
+    const std::uint64_t remainder = cents % 100;
+    std::string out;
+    if (negative && cents != 0) {
+        out.push_back('-');
+    }
+    if (dollars != 0) {
+        out.append(Grouped(std::to_string(dollars), format.group));
+    }
+    out.append(format.decimal);
+    out.push_back(static_cast<char>('0' + remainder / 10));
+    out.push_back(static_cast<char>('0' + remainder % 10));
+    return out;
+}
+
+std::string FormatAmount(double value, const NumberFormat& format) {
+    if (!std::isfinite(value)) {
+        throw OverflowError(std::isnan(value) ? "NaN" : "infinity");
+    }
+    const double rounded = std::round(value);
+    if (rounded == 0.0) {
+        return "";
+    }
+    std::array<char, 400> buffer{};  // the largest double has 309 whole digits
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                      std::fabs(rounded), std::chars_format::fixed, 0);
+    const std::string digits = Grouped(std::string_view(buffer.data(), result.ptr), format.group);
+    return rounded < 0 ? "-" + digits : digits;
+}
+
+std::optional<double> TryFV(double rate, double nper, double pmt, double pv, int type) {
+    double value = 0;
+    if (rate == 0) {
+        value = -(pv + pmt * nper);
+    } else {
+        const double growth = std::pow(1.0 + rate, nper);
+        value = -(pv * growth + pmt * (1.0 + rate * type) * (growth - 1.0) / rate);
+    }
+    // An overflow or invalid step anywhere above leaves an infinity or a NaN here.
+    if (!std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+double FV(double rate, double nper, double pmt, double pv, int type) {
+    if (const std::optional<double> value = TryFV(rate, nper, pmt, pv, type)) {
+        return *value;
+    }
+    throw OverflowError("FV(" + DoubleToText(rate) + ", " + DoubleToText(nper) + ", " +
+                        DoubleToText(pmt) + ", " + DoubleToText(pv) + ", " + std::to_string(type) +
+                        ")");
+}
+
+}  // namespace engine

@@ -1,0 +1,107 @@
+// Money, number text and future value: the numeric ground floor of the calculator.
+//
+// Plain standard C++: no toolkit, no I/O. Every rounding rule here decides where a goal
+// search stops, so each function states its rule.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace engine {
+
+// The separators of the user's locale, as UTF-8 text (a French locale groups with U+202F).
+struct NumberFormat {
+    std::string decimal = ".";
+    std::string group = ",";
+};
+
+// The calculator's inputs, so that a failure can point at the box to fix.
+enum class Input { Rate, CurrentAge, RetireAge, Monthly, StartBal };
+
+// "Current Age", "Retirement Age", ... as the window's captions call them.
+std::string_view InputName(Input input);
+
+// Base of every failure of a calculation. `input()` is empty when the failing operation
+// was called on its own rather than for one of the calculator's inputs.
+class NumberError : public std::runtime_error {
+  public:
+    NumberError(const std::string& reason, std::string text, std::optional<Input> input);
+    const std::string& text() const { return text_; }
+    std::optional<Input> input() const { return input_; }
+    const std::string& reason() const { return reason_; }
+
+  private:
+    std::string reason_;
+    std::string text_;
+    std::optional<Input> input_;
+};
+
+// The text is not a number.
+class ConversionError : public NumberError {
+  public:
+    explicit ConversionError(std::string text, std::optional<Input> input = std::nullopt);
+};
+
+// A value does not fit its type, or a floating-point operation overflowed or was invalid.
+class OverflowError : public NumberError {
+  public:
+    explicit OverflowError(std::string text, std::optional<Input> input = std::nullopt);
+};
+
+// Signed 64-bit fixed point with four decimals: every projected balance is one.
+class Currency {
+  public:
+    static constexpr std::int64_t kUnitsPerDollar = 10'000;
+
+    constexpr Currency() = default;
+    static constexpr Currency FromUnits(std::int64_t units) { return Currency(units); }
+    constexpr std::int64_t Units() const { return units_; }
+
+    friend constexpr auto operator<=>(Currency, Currency) = default;
+    // Exact: a Currency of 2,000,000.0000 equals the double 2e6, and 0.1 (binary, a little
+    // above one tenth) is greater than a Currency of 0.1000.
+    friend std::partial_ordering operator<=>(Currency value, double number);
+    friend bool operator==(Currency value, double number);
+
+  private:
+    constexpr explicit Currency(std::int64_t units) : units_(units) {}
+    std::int64_t units_ = 0;
+};
+
+// Reads a number in the user's locale: surrounding blanks, a leading sign, grouping
+// separators within the whole part, one decimal separator and an exponent (1.5e3) are
+// accepted. Throws ConversionError for anything else, OverflowError beyond the double range.
+double TextToDouble(std::string_view text, const NumberFormat& format = {});
+
+// Nearest whole number, an exact half to the even neighbour; OverflowError outside 32 bits.
+std::int32_t RoundToLong(double value);
+
+// Times 10,000, then to the nearest unit, an exact half to the even neighbour.
+std::optional<Currency> TryToCurrency(double value);
+Currency ToCurrency(double value);  // OverflowError where TryToCurrency gives nothing
+
+// Decimal digits with a leading "-" for negatives, no grouping.
+std::string LongToText(std::int32_t value);
+
+// At most 15 significant digits, trailing zeros and a bare separator dropped, so that
+// 0.07 * 100 reads 7. Beyond 15 integer digits or below 1e-4 the exponent form (1E+15).
+std::string DoubleToText(double value, const NumberFormat& format = {});
+
+// "###,###,###,###.00": grouped whole dollars (none shown below one dollar) and two
+// decimals, the third rounded half away from zero. No "-" on a value that shows as .00.
+std::string FormatAmount(Currency value, const NumberFormat& format = {});
+// "###,###,###,###": rounded to whole dollars, half away from zero; zero shows as "".
+std::string FormatAmount(double value, const NumberFormat& format = {});
+
+// Future value of equal payments; with g = (1 + rate)^nper:
+//   rate != 0:  -(pv * g + pmt * (1 + rate * type) * (g - 1) / rate)
+//   rate == 0:  -(pv + pmt * nper)
+// Money paid in is negative. TryFV gives nothing where a step overflows or is invalid.
+std::optional<double> TryFV(double rate, double nper, double pmt, double pv, int type);
+double FV(double rate, double nper, double pmt, double pv, int type);  // OverflowError
+
+}  // namespace engine

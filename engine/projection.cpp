@@ -1,0 +1,256 @@
+#include "engine/projection.h"
+
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+
+namespace engine {
+
+namespace {
+
+constexpr double kGoal = 2'000'000;
+constexpr double kGoalStep = 50;
+constexpr double kScenarioRate = 0.2;
+constexpr double kScenarioGoal = 1'000'000;
+constexpr double kScenarioStep = 10;
+constexpr double kMonthsPerYear = 12;
+constexpr int kPaymentAtEnd = 0;
+constexpr std::int32_t kLastPosition = 32'767;
+
+// Beyond this many steps need * 12 would no longer be a whole number held exactly.
+constexpr std::int64_t kMaxExactSteps = (std::int64_t{1} << 53) / 600;
+
+constexpr const char* kHeading = "Getting to that 2 Million Dollar Nest Egg";
+constexpr const char* kOnThePath =
+    "Congratulations, you are on the path to a Million Dollar Nest Egg";
+constexpr const char* kGoalNeedsLaterRetirement =
+    "No monthly contribution can reach a $2 Million Dollar Nest Egg unless the retirement age "
+    "is later than the current age.";
+constexpr const char* kGoalOutOfReachAtRate =
+    "No monthly contribution can reach a $2 Million Dollar Nest Egg at this interest rate.";
+constexpr const char* kScenarioNeedsLaterRetirement =
+    "At the rate of 20% no monthly contribution can reach a million dollar nest egg unless the "
+    "retirement age is later than the current age.";
+
+const std::string& TextOf(const NestEggInputs& inputs, Input input) {
+    switch (input) {
+        case Input::Rate:
+            return inputs.rateItem;
+        case Input::CurrentAge:
+            return inputs.currentAge;
+        case Input::RetireAge:
+            return inputs.retireAge;
+        case Input::Monthly:
+            return inputs.monthly;
+        case Input::StartBal:
+            break;
+    }
+    return inputs.startBal;
+}
+
+// Runs `step`, turning its failure into one that names the input to fix.
+template <class Step>
+auto Blaming(const NestEggInputs& inputs, Input input, Step&& step) {
+    try {
+        return step();
+    } catch (const ConversionError&) {
+        throw ConversionError(TextOf(inputs, input), input);
+    } catch (const OverflowError&) {
+        throw OverflowError(TextOf(inputs, input), input);
+    }
+}
+
+int Sign(double value) {
+    return (value > 0) - (value < 0);
+}
+
+// One contribution's projected balance at a fixed rate, horizon and starting balance.
+struct Projection {
+    double rate;
+    std::int32_t years;
+    double startAmount;
+
+    std::optional<double> TryValue(double monthly) const {
+        return TryFV(rate, years, -(monthly * kMonthsPerYear), -startAmount, kPaymentAtEnd);
+    }
+    Currency Balance(double monthly) const {
+        return ToCurrency(
+            FV(rate, years, -(monthly * kMonthsPerYear), -startAmount, kPaymentAtEnd));
+    }
+    bool ReachesOrFails(double monthly, double goal) const {
+        const std::optional<double> value = TryValue(monthly);
+        const std::optional<Currency> balance = value ? TryToCurrency(*value) : std::nullopt;
+        return !balance || *balance >= goal;
+    }
+    // Which way FV moves as the contribution grows (pmt = -12 * need): the sign of
+    // (g - 1) / rate, or of nper when the rate is 0.
+    int ContributionDirection() const {
+        if (rate == 0) {
+            return Sign(years);
+        }
+        return Sign(std::pow(1.0 + rate, years) - 1.0) * Sign(rate);
+    }
+};
+
+// The contribution search: the smallest multiple of `step`, from one step up, whose balance
+// reaches `goal`, failing where adding `step` at a time would first fail. Nothing when no
+// contribution can raise the balance and the first step falls short.
+//
+// Only pmt changes between steps, and each operation of FV(...) = -(pv * g + pmt * (g - 1) /
+// rate), like the rounding to Currency, is a correctly rounded IEEE operation and so monotone
+// in each operand. When (g - 1) / rate > 0 the rounded balance therefore never falls as the
+// contribution grows: once a step reaches the goal or leaves the Currency range upwards, every
+// later step does too, and the first such step is found by doubling, then halving. A first
+// step that passes also rules out a later failure below the range.
+std::optional<double> SmallestContribution(const Projection& projection, double goal, double step) {
+    if (projection.Balance(step) >= goal) {
+        return step;
+    }
+    if (projection.ContributionDirection() <= 0) {
+        return std::nullopt;
+    }
+    std::int64_t below = 1;  // this many steps fall short
+    std::int64_t above = 2;  // this many reach the goal or fail: not yet known
+    while (!projection.ReachesOrFails(double(above) * step, goal)) {
+        below = above;
+        above *= 2;
+        if (above > kMaxExactSteps) {
+            // Unreachable while growth (g - 1) / rate is at least 1/2, as it is for every
+            // positive horizon: the balance leaves the Currency range long before.
+            throw OverflowError(DoubleToText(double(above) * step));
+        }
+    }
+    while (above - below > 1) {
+        const std::int64_t middle = below + (above - below) / 2;
+        (projection.ReachesOrFails(double(middle) * step, goal) ? above : below) = middle;
+    }
+    const double need = double(above) * step;
+    projection.Balance(need);  // fails here exactly where the step-by-step search would
+    return need;
+}
+
+// The box to blame when a balance leaves the Currency range: an age when a single dollar a
+// year already does over this horizon, else the starting balance when it alone does, else
+// `otherwise`.
+Input OverflowCulprit(double retireAge, double currentAge, const Projection& projection,
+                      Input otherwise) {
+    const auto fits = [](std::optional<double> value) { return value && TryToCurrency(*value); };
+    if (!fits(TryFV(projection.rate, projection.years, -1.0, -1.0, kPaymentAtEnd))) {
+        return std::fabs(retireAge) >= std::fabs(currentAge) ? Input::RetireAge : Input::CurrentAge;
+    }
+    if (!fits(projection.TryValue(0.0))) {
+        return Input::StartBal;
+    }
+    return otherwise;
+}
+
+}  // namespace
+
+std::string Strip(std::string& psLine, std::string_view psRemoveStr) {
+    if (psRemoveStr.empty()) {
+        throw std::invalid_argument("Strip needs a text to remove");
+    }
+    // Positions count UTF-16 code units: one per UTF-8 lead byte, two for a four-byte one.
+    const auto units = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte & 0xC0) == 0x80 ? 0 : (byte >= 0xF0 ? 2 : 1);
+    };
+    std::int64_t removedUnits = 0;
+    for (const char c : psRemoveStr) {
+        removedUnits += units(c);
+    }
+    // Restarting the search from the first character after each removal finds the match that
+    // ends first, since all matches have one length; `kept` never holds a whole match, so the
+    // next one ends at the character being added. One pass thus does the restarting search.
+    std::string kept;
+    kept.reserve(psLine.size());
+    std::int64_t keptUnits = 0;
+    for (const char c : psLine) {
+        kept.push_back(c);
+        keptUnits += units(c);
+        if (kept.ends_with(psRemoveStr)) {
+            if (keptUnits - removedUnits + 1 > kLastPosition) {
+                throw OverflowError(psLine);
+            }
+            kept.resize(kept.size() - psRemoveStr.size());
+            keptUnits -= removedUnits;
+        }
+    }
+    psLine = kept;
+    return kept;
+}
+
+NestEggResult ProjectNestEgg(const NestEggInputs& inputs, const NumberFormat& format) {
+    const auto read = [&](Input input) {
+        return Blaming(inputs, input, [&] { return TextToDouble(TextOf(inputs, input), format); });
+    };
+    std::string rateText = inputs.rateItem;
+    Blaming(inputs, Input::Rate, [&] { return Strip(rateText, "%"); });
+    const double rate =
+        Blaming(inputs, Input::Rate, [&] { return TextToDouble(rateText, format); }) / 100;
+    const double retireAge = read(Input::RetireAge);
+    const double currentAge = read(Input::CurrentAge);
+    const Input ageToFix =
+        std::fabs(retireAge) >= std::fabs(currentAge) ? Input::RetireAge : Input::CurrentAge;
+    const std::int32_t years =
+        Blaming(inputs, ageToFix, [&] { return RoundToLong(retireAge - currentAge); });
+    const double monthlyAmount = read(Input::Monthly);
+    const double startAmount = read(Input::StartBal);
+
+    const Projection atRate{rate, years, startAmount};
+    const auto blamingOverflow = [&](const Projection& projection, Input otherwise, auto&& step) {
+        try {
+            return step();
+        } catch (const OverflowError&) {
+            const Input culprit = OverflowCulprit(retireAge, currentAge, projection, otherwise);
+            throw OverflowError(TextOf(inputs, culprit), culprit);
+        }
+    };
+    const Currency projected =
+        blamingOverflow(atRate, Input::Monthly, [&] { return atRate.Balance(monthlyAmount); });
+
+    NestEggResult result;
+    result.projectionText = "Your $" + inputs.startBal + " will grow to $" +
+                            FormatAmount(projected, format) +
+                            " if left in a tax deferred account for " + LongToText(years) +
+                            " years while growing at consistent " + rateText + "% per year.";
+    if (projected >= kGoal) {
+        result.goalText = kOnThePath;
+        return result;
+    }
+    result.headingText = kHeading;
+
+    const std::optional<double> need = blamingOverflow(
+        atRate, Input::StartBal, [&] { return SmallestContribution(atRate, kGoal, kGoalStep); });
+    if (need) {
+        result.goalText = "At the interest rate of " + DoubleToText(rate * 100, format) +
+                          "% you will need to add $" + FormatAmount(*need, format) +
+                          " per month to achieve a $2 Million Dollar Nest Egg";
+    } else {
+        result.goalText = years > 0 ? kGoalOutOfReachAtRate : kGoalNeedsLaterRetirement;
+    }
+
+    std::optional<double> need20 = 0.0;
+    if (projected < kScenarioGoal) {
+        const Projection atScenarioRate{kScenarioRate, years, startAmount};
+        need20 = blamingOverflow(atScenarioRate, Input::StartBal, [&] {
+            return SmallestContribution(atScenarioRate, kScenarioGoal, kScenarioStep);
+        });
+    }
+    if (!need20) {
+        result.scenarioText = kScenarioNeedsLaterRetirement;
+    } else if (*need20 != kScenarioStep) {
+        result.scenarioText = "At the rate of 20% you only need to add $" +
+                              DoubleToText(*need20, format) +
+                              " per month to achieve a million dollar nest egg.";
+    } else {
+        result.scenarioText =
+            "At the rate of 20% annual interest your money will grow to over 2 million in those " +
+            LongToText(years) + " years.";
+    }
+    result.hasScenario = true;
+    return result;
+}
+
+}  // namespace engine

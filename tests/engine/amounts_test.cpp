@@ -1,0 +1,264 @@
+#include "engine/amounts.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace engine {
+namespace {
+
+const NumberFormat kEnglish{".", ","};
+const NumberFormat kGerman{",", "."};
+const NumberFormat kFrench{",", "\u202f"};
+
+constexpr std::int64_t kMinUnits = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kMaxUnits = std::numeric_limits<std::int64_t>::max();
+
+TEST(TextToDouble, ReadsNumbersAsTheLocaleWritesThem) {
+    const struct {
+        const char* text;
+        NumberFormat format;
+        double expected;
+    } cases[] = {{"40,000", kEnglish, 40000},
+                 {" 12.5\t", kEnglish, 12.5},
+                 {"-3", kEnglish, -3},
+                 {"+7", kEnglish, 7},
+                 {".5", kEnglish, 0.5},
+                 {"5.", kEnglish, 5},
+                 {"1,234,567.89", kEnglish, 1234567.89},
+                 {"1,2", kEnglish, 12},  // grouping is not checked for position
+                 {"1e3", kEnglish, 1000},
+                 {"-1.5E-2", kEnglish, -0.015},
+                 {"0.1", kEnglish, 0.1},
+                 {"2.2250738585072011e-308", kEnglish, 2.2250738585072011e-308},
+                 {"1e-400", kEnglish, 0.0},
+                 {"0.000000000000000000000000000000000000001e-380", kEnglish, 0.0},
+                 {"40,000", kGerman, 40},
+                 {"1.234.567,5", kGerman, 1234567.5},
+                 {"-0,25", kGerman, -0.25},
+                 {"1\u202f234,5", kFrench, 1234.5}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(TextToDouble(c.text, c.format), c.expected) << '"' << c.text << '"';
+    }
+}
+
+TEST(TextToDouble, RejectsTextThatIsNotANumber) {
+    const struct {
+        const char* text;
+        NumberFormat format;
+    } cases[] = {{"", kEnglish},
+                 {"   ", kEnglish},
+                 {"abc", kEnglish},
+                 {"12abc", kEnglish},
+                 {"1.2.3", kEnglish},
+                 {",5", kEnglish},
+                 {"--5", kEnglish},
+                 {"+-5", kEnglish},
+                 {"1e", kEnglish},
+                 {"e5", kEnglish},
+                 {"inf", kEnglish},
+                 {"nan", kEnglish},
+                 {"0x10", kEnglish},
+                 {"$5", kEnglish},
+                 {"5%", kEnglish},
+                 {"1 000", kEnglish},
+                 {"1.5,0", kEnglish},
+                 {"1,5.0", kGerman},
+                 {"-", kEnglish},
+                 {".", kEnglish},
+                 {"\xEF\xBC\x95", kEnglish}};  // a full-width digit five
+    for (const auto& c : cases) {
+        try {
+            TextToDouble(c.text, c.format);
+            ADD_FAILURE() << '"' << c.text << "\" was read as a number";
+        } catch (const ConversionError& error) {
+            EXPECT_EQ(error.text(), c.text);
+            EXPECT_FALSE(error.input().has_value());
+        }
+    }
+}
+
+TEST(TextToDouble, FailsAsOverflowBeyondTheDoubleRange) {
+    EXPECT_THROW(TextToDouble("1e400"), OverflowError);
+    EXPECT_THROW(TextToDouble("-1e400"), OverflowError);
+    EXPECT_THROW(TextToDouble(std::string(400, '9')), OverflowError);
+    EXPECT_THROW(TextToDouble("1e99999999999999999999999"), OverflowError);
+}
+
+TEST(TextToDouble, AcceptsSeparatorsOfEitherLocaleOnlyAsTheirLocaleSays) {
+    // With coinciding separators nothing can be grouped: the text reads as a decimal.
+    EXPECT_EQ(TextToDouble("1.5", NumberFormat{".", "."}), 1.5);
+    EXPECT_THROW(TextToDouble("1.234.5", NumberFormat{".", "."}), ConversionError);
+}
+
+TEST(RoundToLong, RoundsHalvesToEven) {
+    const struct {
+        double value;
+        std::int32_t expected;
+    } cases[] = {{26.5, 26},
+                 {27.5, 28},
+                 {-2.5, -2},
+                 {-3.5, -4},
+                 {0.49999999999999994, 0},
+                 {26.50000000000001, 27},
+                 {2147483647.4, 2147483647},
+                 {-2147483648.5, -2147483648}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(RoundToLong(c.value), c.expected) << c.value;
+    }
+}
+
+TEST(RoundToLong, FailsOutsideThirtyTwoBits) {
+    for (const double value :
+         {2147483647.5, -2147483649.0, 1e300, std::numeric_limits<double>::infinity(),
+          std::numeric_limits<double>::quiet_NaN()}) {
+        EXPECT_THROW(RoundToLong(value), OverflowError) << value;
+    }
+}
+
+TEST(ToCurrency, RoundsToTenThousandthsHalvesToEven) {
+    const struct {
+        double value;
+        std::int64_t units;
+    } cases[] = {{2000000, 20'000'000'000},
+                 {0.00005, 0},
+                 {0.00025, 2},
+                 {0.00035, 4},
+                 {0.00015, 1},  // the double lies a little below the half
+                 {0.12345, 1234},
+                 {-0.00025, -2},
+                 {922337203685477.0, 9223372036854769664},  // the product as binary64 rounds it
+                 {-922337203685477.5808, kMinUnits}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ToCurrency(c.value).Units(), c.units) << c.value;
+    }
+}
+
+TEST(ToCurrency, FailsOutsideTheCurrencyRange) {
+    for (const double value :
+         {922337203685478.0, -922337203685478.0, 922337203685477.5807,
+          std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+        EXPECT_THROW(ToCurrency(value), OverflowError) << value;
+        EXPECT_FALSE(TryToCurrency(value).has_value()) << value;
+    }
+}
+
+TEST(CurrencyComparison, IsExactAgainstDoubles) {
+    EXPECT_TRUE(ToCurrency(2000000) == 2e6);
+    EXPECT_TRUE(ToCurrency(2000000) >= 2e6);
+    EXPECT_TRUE(Currency::FromUnits(19'999'999'999) < 2e6);
+    // The double 0.1 lies a little above one tenth, 0.3 a little below three tenths.
+    EXPECT_TRUE(Currency::FromUnits(1000) < 0.1);
+    EXPECT_TRUE(Currency::FromUnits(3000) > 0.3);
+    EXPECT_TRUE(Currency::FromUnits(-5000) == -0.5);
+    EXPECT_TRUE(Currency::FromUnits(-1) < 0.0);
+    EXPECT_TRUE(Currency::FromUnits(-1) > -0.0001000000000001);
+    EXPECT_TRUE(Currency::FromUnits(kMaxUnits) < 1e15);
+    EXPECT_TRUE(Currency::FromUnits(kMinUnits) > -1e15);
+    EXPECT_TRUE(Currency::FromUnits(kMinUnits) < -922337203685477.5);
+    EXPECT_TRUE((Currency::FromUnits(0) <=> std::numeric_limits<double>::quiet_NaN()) ==
+                std::partial_ordering::unordered);
+}
+
+TEST(LongToText, WritesPlainDigits) {
+    EXPECT_EQ(LongToText(27), "27");
+    EXPECT_EQ(LongToText(-3), "-3");
+    EXPECT_EQ(LongToText(0), "0");
+    EXPECT_EQ(LongToText(std::numeric_limits<std::int32_t>::min()), "-2147483648");
+}
+
+TEST(DoubleToText, WritesAtMostFifteenSignificantDigits) {
+    const struct {
+        double value;
+        const char* expected;
+    } cases[] = {{0.07 * 100, "7"},
+                 {100, "100"},
+                 {10, "10"},
+                 {450, "450"},
+                 {12.5, "12.5"},
+                 {-2.5, "-2.5"},
+                 {3020, "3020"},
+                 {1.0 / 3, "0.333333333333333"},
+                 {123456789012345, "123456789012345"},
+                 {1e15, "1E+15"},
+                 {0.0001, "0.0001"},
+                 {0.00001, "1E-05"},
+                 {-0.0, "0"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(DoubleToText(c.value), c.expected) << c.value;
+    }
+    EXPECT_EQ(DoubleToText(12.5, kGerman), "12,5");
+    EXPECT_THROW(DoubleToText(std::numeric_limits<double>::infinity()), OverflowError);
+}
+
+TEST(FormatAmount, CurrencyShowsGroupedDollarsAndTwoDecimals) {
+    const struct {
+        std::int64_t units;
+        const char* expected;
+    } cases[] = {{0, ".00"},
+                 {5000, ".50"},
+                 {12'345'678'910, "1,234,567.89"},
+                 {23'456'789'000, "2,345,678.90"},
+                 {2'805'441'600, "280,544.16"},
+                 {9950, "1.00"},
+                 {1250, ".13"},  // a half cent rounds away from zero
+                 {-1250, "-.13"},
+                 {-40, ".00"},
+                 {10'000'000, "1,000.00"},
+                 {kMaxUnits, "922,337,203,685,477.58"},
+                 {kMinUnits, "-922,337,203,685,477.58"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatAmount(Currency::FromUnits(c.units)), c.expected) << c.units;
+    }
+    EXPECT_EQ(FormatAmount(Currency::FromUnits(12'345'678'910), kGerman), "1.234.567,89");
+    EXPECT_EQ(FormatAmount(Currency::FromUnits(12'345'678'910), kFrench), "1\u202f234\u202f567,89");
+}
+
+TEST(FormatAmount, DoubleShowsGroupedWholeDollars) {
+    const struct {
+        double value;
+        const char* expected;
+    } cases[] = {{2850, "2,850"},
+                 {450, "450"},
+                 {0, ""},
+                 {0.4, ""},
+                 {0.5, "1"},
+                 {-2850, "-2,850"},
+                 {1234567.5, "1,234,568"},
+                 {999.5, "1,000"},
+                 {1e20, "100,000,000,000,000,000,000"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatAmount(c.value), c.expected) << c.value;
+    }
+    EXPECT_EQ(FormatAmount(163200.0, kGerman), "163.200");
+}
+
+TEST(FV, GrowsAStartingBalanceAndYearlyPayments) {
+    EXPECT_NEAR(FV(0.05, 27, -2400, -40000, 0), 280544.16, 0.005);
+    EXPECT_NEAR(FV(0.1, 27, -2400, -40000, 0), 815039.63, 0.005);
+    EXPECT_NEAR(FV(0.1, 1, -100, 0, 1), 110, 1e-9);  // paid at the start of the period
+    EXPECT_DOUBLE_EQ(FV(0, 10, -100, -1000, 0), 2000);
+    EXPECT_DOUBLE_EQ(FV(0.05, 0, -2400, -40000, 0), 40000);
+    EXPECT_NEAR(FV(0.05, -1, 0, -42000, 0), 40000, 1e-9);
+}
+
+TEST(FV, FailsAsOverflowWhenAStepOverflows) {
+    EXPECT_THROW(FV(0.2, 1e6, -1, -1, 0), OverflowError);
+    EXPECT_FALSE(TryFV(0.2, 1e6, 0, 0, 0).has_value());  // 0 * infinity is invalid
+    EXPECT_FALSE(TryFV(0.05, 1, -1e308, -1e308, 0).has_value());
+    EXPECT_TRUE(TryFV(0.05, -1e6, -1, -1, 0).has_value());  // underflow is no failure
+}
+
+TEST(NumberError, NamesTheInputAndText) {
+    const ConversionError conversion("abc", Input::CurrentAge);
+    EXPECT_STREQ(conversion.what(), "Current Age: \"abc\" is not a number.");
+    const OverflowError overflow("1e20", Input::StartBal);
+    EXPECT_STREQ(overflow.what(), "Starting Balance: \"1e20\" is too large to calculate with.");
+    EXPECT_EQ(overflow.input(), Input::StartBal);
+}
+
+}  // namespace
+}  // namespace engine
