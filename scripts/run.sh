@@ -6,7 +6,7 @@ source scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}"
 
 cmake --preset default >/dev/null
-cmake --build --preset default -j"$(nproc)" --target nestegg  # the window arrives next
+cmake --build --preset default -j"$(nproc)" --target nestegg
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
     echo "No display to open the window on; run it on a virtual one: xvfb-run -a build/app/nestegg" >&2
     exit 1

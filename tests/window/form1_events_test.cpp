@@ -1,0 +1,369 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+
+#include "window/form1.h"
+
+namespace {
+
+const QString kCaption = QStringLiteral("Dar Uridizo Dodode Vozo Rov  (v1.0)");
+const QString kHeading = QStringLiteral("Getting to that 2 Million Dollar Nest Egg");
+const QString kOnThePath =
+    QStringLiteral("Congratulations, you are on the path to a Million Dollar Nest Egg");
+
+QString Projection(const QString& start, const QString& amount, int years, int rate) {
+    return QStringLiteral(
+               "Your $%1 will grow to $%2 if left in a tax deferred account for %3 "
+               "years while growing at consistent %4% per year.")
+        .arg(start, amount)
+        .arg(years)
+        .arg(rate);
+}
+
+QString Goal(int rate, const QString& need) {
+    return QStringLiteral(
+               "At the interest rate of %1% you will need to add $%2 per month to "
+               "achieve a $2 Million Dollar Nest Egg")
+        .arg(rate)
+        .arg(need);
+}
+
+QString Scenario(const QString& need) {
+    return QStringLiteral(
+               "At the rate of 20% you only need to add $%1 per month to achieve a million "
+               "dollar nest egg.")
+        .arg(need);
+}
+
+QString OneStepScenario(int years) {
+    return QStringLiteral(
+               "At the rate of 20% annual interest your money will grow to over 2 "
+               "million in those %1 years.")
+        .arg(years);
+}
+
+struct Message {
+    QString title;
+    QString text;
+};
+
+}  // namespace
+
+class Form1EventsTest : public QObject {
+    Q_OBJECT
+
+  public slots:
+    void openUrl(const QUrl& url) { opened_.append(url); }
+
+  private slots:
+    void initTestCase() {
+        QVERIFY(home_.isValid());
+        oldHome_ = qgetenv("HOME");
+        qputenv("HOME", home_.path().toLocal8Bit());
+        QDesktopServices::setUrlHandler("http", this, "openUrl");
+
+        // A modal box nobody expected would hang the run: close it and fail the test.
+        connect(&modalGuard_, &QTimer::timeout, this, [this] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                unexpectedModal_ = true;
+                modal->close();
+            }
+        });
+        modalGuard_.start(100);
+    }
+
+    void cleanupTestCase() {
+        QDesktopServices::unsetUrlHandler("http");
+        qputenv("HOME", oldHome_);
+    }
+
+    void init() {
+        messages_.clear();
+        opened_.clear();
+        unexpectedModal_ = false;
+        QFile::remove(home_.filePath("file1.txt"));
+        QDir(home_.filePath("file1.txt")).removeRecursively();
+
+        form_ = std::make_unique<Form1>();
+        form_->SetMessageHook([this](QWidget*, const QString& title, const QString& text) {
+            messages_.append({title, text});
+        });
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    }
+
+    void cleanup() {
+        form_.reset();
+        QVERIFY2(!unexpectedModal_, "a modal dialog was opened around the message hook");
+    }
+
+    void rateListRunsFromFiveToTwenty() {
+        QComboBox* rate = Combo();
+        QStringList items;
+        for (int i = 0; i < rate->count(); ++i) {
+            items.append(rate->itemText(i));
+        }
+        QCOMPARE(items, QStringList({"5%", "6%", "7%", "8%", "9%", "10%", "11%", "12%", "13%",
+                                     "14%", "15%", "16%", "17%", "18%", "19%", "20%"}));
+        QCOMPARE(rate->currentText(), QStringLiteral("5%"));
+    }
+
+    void calculate_data() {
+        QTest::addColumn<int>("rateIndex");  // -1: leave the combo as it opens
+        QTest::addColumn<QString>("currentAge");
+        QTest::addColumn<QString>("retireAge");
+        QTest::addColumn<QString>("monthly");
+        QTest::addColumn<QString>("startBal");
+        QTest::addColumn<QString>("projection");
+        QTest::addColumn<QString>("goal");
+        QTest::addColumn<QString>("scenario");
+
+        const auto row = [](const char* name, int rate, QStringList boxes,
+                            const QString& projection, const QString& goal,
+                            const QString& scenario) {
+            QTest::newRow(name) << rate << boxes[0] << boxes[1] << boxes[2] << boxes[3]
+                                << projection << goal << scenario;
+        };
+        row("as it opens", -1, {"40", "67", "200", "40,000"},
+            Projection("40,000", "280,544.16", 27, 5), Goal(5, "2,850"), OneStepScenario(27));
+        row("10%", 5, {"40", "67", "200", "40,000"}, Projection("40,000", "815,039.63", 27, 10),
+            Goal(10, "1,050"), OneStepScenario(27));
+        row("ten years", 0, {"55", "65", "500", "10,000"}, Projection("10,000", "91,756.30", 10, 5),
+            Goal(5, "13,150"), Scenario("3020"));
+    }
+    void calculate() {
+        QFETCH(int, rateIndex);
+        QFETCH(QString, currentAge);
+        QFETCH(QString, retireAge);
+        QFETCH(QString, monthly);
+        QFETCH(QString, startBal);
+        QFETCH(QString, projection);
+        QFETCH(QString, goal);
+        QFETCH(QString, scenario);
+
+        if (rateIndex >= 0) {
+            Combo()->setCurrentIndex(rateIndex);
+        }
+        Edit("inCurrentAge")->setText(currentAge);
+        Edit("inRetireAge")->setText(retireAge);
+        Edit("inPayment")->setText(monthly);
+        Edit("inStartBal")->setText(startBal);
+        QCOMPARE(Label("labelResult1")->font().pointSizeF(), 9.75);
+
+        Click("Command2");
+
+        QCOMPARE(Label("labelResult1")->text(), projection);
+        QCOMPARE(Label("labelResult1")->font().pointSizeF(), 12.0);
+        QCOMPARE(Label("labelResult1")->font().family(), QStringLiteral("Arial"));
+        QCOMPARE(Label("Label7")->text(), kHeading);
+        QCOMPARE(Label("labelResult2")->text(), goal);
+        QCOMPARE(Label("labelResult3")->text(), scenario);
+        QCOMPARE(Label("labelResult1")->size(), QSize(473, 57));
+        QVERIFY(messages_.isEmpty());
+    }
+
+    void goalMissedThenReached() {
+        Click("Command2");
+        Combo()->setCurrentIndex(15);
+        Click("Command2");
+
+        QCOMPARE(Label("labelResult1")->text(), Projection("40,000", "7,131,268.70", 27, 20));
+        QCOMPARE(Label("Label7")->text(), QString());
+        QCOMPARE(Label("labelResult2")->text(), kOnThePath);
+        QCOMPARE(Label("labelResult3")->text(), OneStepScenario(27));
+
+        Combo()->setCurrentIndex(0);
+        Click("Command2");
+        QCOMPARE(Label("Label7")->text(), kHeading);
+        QCOMPARE(Label("labelResult2")->text(), Goal(5, "2,850"));
+    }
+
+    void goalReachedAtOnceLeavesTheThirdLineEmpty() {
+        Combo()->setCurrentIndex(15);
+        Click("Command2");
+        QCOMPARE(Label("labelResult2")->text(), kOnThePath);
+        QCOMPARE(Label("labelResult3")->text(), QString());
+        QCOMPARE(Label("labelResult1")->font().pointSizeF(), 12.0);
+    }
+
+    void typedRateIsNeverUsed_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("not in the list") << "12%";
+        QTest::newRow("an item's text") << "20%";
+        QTest::newRow("start of an item") << "1";
+    }
+    void typedRateIsNeverUsed() {
+        QFETCH(QString, typed);
+        QComboBox* rate = Combo();
+        rate->setCurrentIndex(15);
+        rate->setFocus();
+        rate->lineEdit()->selectAll();
+        QTest::keyClicks(rate->lineEdit(), typed);
+        QCOMPARE(rate->currentIndex(), -1);
+        QCOMPARE(rate->currentText(), typed);
+
+        QTest::keyClick(rate->lineEdit(), Qt::Key_Return);
+        QTest::keyClick(rate->lineEdit(), Qt::Key_Tab);
+        QVERIFY(!rate->hasFocus());
+        QCOMPARE(rate->currentIndex(), -1);
+        QCOMPARE(rate->currentText(), typed);
+
+        Click("Command2");
+        QCOMPARE(Label("labelResult1")->text(), Projection("40,000", "280,544.16", 27, 5));
+        QCOMPARE(rate->currentText(), typed);
+        QVERIFY(messages_.isEmpty());
+    }
+
+    void failureLeavesTheWindowAsItWas_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("caption");  // the box as the message names it
+
+        const auto row = [](const char* name, QString box, QString text, QString caption) {
+            QTest::newRow(name) << box << text << caption;
+        };
+        row("letters for an age", "inCurrentAge", "abc", "Current Age");
+        row("typo in an age", "inRetireAge", "6x7", "Retirement Age");
+        row("words for money", "inPayment", "lots", "Monthly Contribution");
+        row("empty balance", "inStartBal", "", "Starting Balance");
+        row("huge balance", "inStartBal", "1e300", "Starting Balance");
+        row("endless horizon", "inRetireAge", "1e12", "Retirement Age");
+    }
+    void failureLeavesTheWindowAsItWas() {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QString, caption);
+
+        Click("Command2");  // earlier results that the failure must not touch
+        Combo()->setCurrentIndex(3);
+        QLineEdit* edit = Edit(box);
+        const QString good = edit->text();
+        edit->setText(text);
+        const QStringList before = Snapshot();
+
+        Click("Command2");
+
+        QCOMPARE(Snapshot(), before);
+        QCOMPARE(messages_.size(), 1);
+        QCOMPARE(messages_[0].title, kCaption);
+        QVERIFY2(messages_[0].text.contains(caption), qPrintable(messages_[0].text));
+        QVERIFY2(messages_[0].text.contains('"' + text + '"'), qPrintable(messages_[0].text));
+        QCOMPARE(QApplication::focusWidget(), edit);
+        QCOMPARE(edit->selectedText(), text);
+
+        edit->setText(good);
+        Click("Command2");
+        QCOMPARE(messages_.size(), 1);
+        QCOMPARE(Label("labelResult1")->text(), Projection("40,000", "529,164.30", 27, 8));
+    }
+
+    void cancelSavesTheStartingBalance() {
+        QLineEdit* balance = Edit("inStartBal");
+        balance->clear();
+        QTest::keyClicks(balance, "12,345.6 ");
+        Click("Command2");
+        const QStringList before = Snapshot();
+
+        Click("Command1");
+        Click("Command1");
+
+        QFile file(home_.filePath("file1.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("12,345.6 \r\n"));
+        QCOMPARE(Snapshot(), before);
+        QVERIFY(form_->isVisible());
+        QVERIFY(messages_.isEmpty());
+    }
+
+    void failedCancelIsReported() {
+        QVERIFY(QDir(home_.path()).mkdir("file1.txt"));
+        const QStringList before = Snapshot();
+
+        Click("Command1");
+
+        QCOMPARE(messages_.size(), 1);
+        QCOMPARE(messages_[0].title, kCaption);
+        QVERIFY2(messages_[0].text.contains(QDir::toNativeSeparators(home_.filePath("file1.txt"))),
+                 qPrintable(messages_[0].text));
+        QCOMPARE(Snapshot(), before);
+        QVERIFY(form_->isVisible());
+        QVERIFY(QFileInfo(home_.filePath("file1.txt")).isDir());
+    }
+
+    void linkOpensThePublisherPage() {
+        QLabel* link = Label("Label9");
+        QTest::mouseClick(link, Qt::LeftButton);
+        QCOMPARE(opened_, QList<QUrl>{QUrl("http://nesteggpress.example/")});
+
+        // Released elsewhere, a press is no click.
+        QTest::mousePress(link, Qt::LeftButton);
+        QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(-5, -5));
+        QTest::mouseClick(link, Qt::RightButton);
+        QCOMPARE(opened_.size(), 1);
+    }
+
+  private:
+    template <typename T>
+    T* Find(const QString& name) const {
+        T* control = form_->findChild<T*>(name, Qt::FindDirectChildrenOnly);
+        if (control == nullptr) {
+            qFatal("no control %s", qPrintable(name));
+        }
+        return control;
+    }
+    QComboBox* Combo() const { return Find<QComboBox>("comboRate"); }
+    QLineEdit* Edit(const QString& name) const { return Find<QLineEdit>(name); }
+    QLabel* Label(const QString& name) const { return Find<QLabel>(name); }
+    void Click(const QString& name) const {
+        QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton);
+    }
+
+    // Everything a person could see of the controls.
+    QStringList Snapshot() const {
+        QStringList state;
+        for (QWidget* control : form_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            QString text;
+            if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+                text = edit->text();
+            } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+                text = combo->currentText() + '#' + QString::number(combo->currentIndex());
+            } else if (auto* label = qobject_cast<QLabel*>(control)) {
+                text = label->text();
+            } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+                text = button->text();
+            }
+            const QRect g = control->geometry();
+            state.append(QStringLiteral("%1 %2 %3,%4 %5x%6 %7 %8")
+                             .arg(control->objectName(), text)
+                             .arg(g.x())
+                             .arg(g.y())
+                             .arg(g.width())
+                             .arg(g.height())
+                             .arg(control->font().toString())
+                             .arg(control->isVisible()));
+        }
+        return state;
+    }
+
+    QTemporaryDir home_;
+    QByteArray oldHome_;
+    QTimer modalGuard_;
+    bool unexpectedModal_ = false;
+    std::unique_ptr<Form1> form_;
+    QList<Message> messages_;
+    QList<QUrl> opened_;
+};
+
+QTEST_MAIN(Form1EventsTest)
+#include "form1_events_test.moc"

@@ -1,0 +1,211 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+#include "window/form1.h"
+
+namespace {
+
+// Colours no desktop would use, so that each role can be told from the defaults.
+QPalette DistinctPalette() {
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Window, QColor(0x20, 0x40, 0x60));
+    palette.setColor(QPalette::WindowText, QColor(0xa0, 0x10, 0x10));
+    palette.setColor(QPalette::Highlight, QColor(0x10, 0xa0, 0x30));
+    return palette;
+}
+
+using Role = QPalette::ColorRole;
+constexpr Role kNone = QPalette::NoRole;
+
+}  // namespace
+
+class Form1LayoutTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() {
+        QApplication::setPalette(DistinctPalette());
+        form_ = std::make_unique<Form1>();
+    }
+
+    void window() {
+        QCOMPARE(form_->windowTitle(), QStringLiteral("Dar Uridizo Dodode Vozo Rov  (v1.0)"));
+        QCOMPARE(form_->size(), QSize(550, 612));
+        QCOMPARE(form_->minimumSize(), form_->maximumSize());
+        QVERIFY(form_->windowIcon().availableSizes().contains(QSize(32, 32)));
+        QVERIFY(form_->autoFillBackground());
+        QCOMPARE(form_->palette().color(QPalette::Window), QColor(0x20, 0x40, 0x60));
+    }
+
+    void hasTwentyControls() {
+        const auto controls = form_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        QCOMPARE(controls.size(), 20);
+    }
+
+    void control_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("family");  // empty: the default font
+        QTest::addColumn<double>("points");
+        QTest::addColumn<QString>("style");  // b = bold, i = italic, u = underlined
+        QTest::addColumn<int>("back");
+        QTest::addColumn<int>("fore");
+
+        const auto row = [](const char* name, const char* kind, QRect twips, const QString& text,
+                            const QString& family, double points, const QString& style, Role back,
+                            Role fore) {
+            QTest::newRow(name) << QString(name) << QString(kind) << twips << text << family
+                                << points << style << int(back) << int(fore);
+        };
+        const QString arial = "Arial";
+        const Role border = QPalette::Window;
+        const Role menuText = QPalette::WindowText;
+        row("inRetireAge", "QLineEdit", {5280, 720, 1095, 375}, "67", arial, 9.75, "", kNone,
+            kNone);
+        row("Command2", "QPushButton", {4080, 3600, 1695, 495}, "Calculate", "", 0, "", kNone,
+            kNone);
+        row("Command1", "QPushButton", {2520, 3600, 1335, 495}, "Cancel", "", 0, "", kNone, kNone);
+        row("comboRate", "QComboBox", {5280, 1920, 1455, 360}, "5%", arial, 9.75, "", kNone, kNone);
+        row("inCurrentAge", "QLineEdit", {1680, 720, 1095, 360}, "40", arial, 9.75, "", kNone,
+            kNone);
+        row("inPayment", "QLineEdit", {5280, 2400, 1455, 375}, "200", arial, 9.75, "", kNone,
+            kNone);
+        row("inStartBal", "QLineEdit", {5280, 1320, 1455, 405}, "40,000", arial, 9.75, "", kNone,
+            kNone);
+        row("Label10", "QLabel", {2040, 8280, 4215, 255},
+            "Take control of your future. Get 20% returns today!", arial, 9.75, "bi", border,
+            kNone);
+        row("Label9", "ClickLabel", {2520, 8640, 3135, 375}, "nesteggpress.example",
+            "Times New Roman", 14.25, "u", border, QPalette::Highlight);
+        row("Label8", "QLabel", {1800, 120, 4335, 375},
+            "Getting to that Dar Uridizo Dodode Vozo Rov", arial, 9.75, "b", border, menuText);
+        row("Label7", "QLabel", {480, 5760, 4815, 375}, "Getting to that 2 Million Dollar Nest Egg",
+            arial, 9.75, "", border, menuText);
+        row("Label6", "QLabel", {480, 4200, 1695, 375}, "Result:", arial, 9.75, "", border,
+            menuText);
+        row("labelResult3", "QLabel", {480, 7080, 7095, 855}, "", arial, 9, "", kNone, kNone);
+        row("labelResult2", "QLabel", {480, 6120, 7095, 855}, "", arial, 9, "", kNone, kNone);
+        row("labelResult1", "QLabel", {480, 4560, 7095, 855}, "", arial, 9.75, "", kNone, kNone);
+        row("Label5", "QLabel", {3720, 720, 1455, 375}, "Retirement Age", arial, 9.75, "", border,
+            menuText);
+        row("Label4", "QLabel", {480, 720, 1215, 375}, "Current Age", arial, 9.75, "", border,
+            menuText);
+        row("Label3", "QLabel", {3240, 2520, 1935, 255}, "Montly Contribution  $", arial, 9.75, "",
+            border, menuText);
+        row("Label2", "QLabel", {3120, 2040, 2055, 255}, "Expected Interest Rate", arial, 9.75, "",
+            border, menuText);
+        row("Label1", "QLabel", {120, 1440, 5175, 375},
+            "Starting Balance available to transfer to a self-directed IRA   $", arial, 9, "",
+            border, menuText);
+    }
+    void control() {
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QFETCH(QRect, twips);
+        QFETCH(QString, text);
+        QFETCH(QString, family);
+        QFETCH(double, points);
+        QFETCH(QString, style);
+        QFETCH(int, back);
+        QFETCH(int, fore);
+
+        auto* control = form_->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
+        QVERIFY(control != nullptr);
+        QCOMPARE(QString(control->metaObject()->className()), kind);
+        const QRect pixels(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
+        QCOMPARE(control->geometry(), pixels);
+
+        if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            QCOMPARE(edit->text(), text);
+        } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+            QVERIFY(combo->isEditable());
+            QCOMPARE(combo->insertPolicy(), QComboBox::NoInsert);
+            QCOMPARE(combo->currentText(), text);
+        } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+            QCOMPARE(button->text(), text);
+        } else if (auto* label = qobject_cast<QLabel*>(control)) {
+            QCOMPARE(label->text(), text);
+            QVERIFY(label->wordWrap());
+            QCOMPARE(label->alignment(), Qt::AlignLeft | Qt::AlignTop);
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        }
+
+        if (family.isEmpty()) {
+            QVERIFY(!control->testAttribute(Qt::WA_SetFont));
+        } else {
+            const QFont font = control->font();
+            QCOMPARE(font.family(), family);
+            QCOMPARE(font.pointSizeF(), points);
+            QCOMPARE(font.bold(), style.contains('b'));
+            QCOMPARE(font.weight(), style.contains('b') ? QFont::Bold : QFont::Normal);
+            QCOMPARE(font.italic(), style.contains('i'));
+            QCOMPARE(font.underline(), style.contains('u'));
+        }
+
+        const QPalette desktop = QApplication::palette();
+        QCOMPARE(control->autoFillBackground(), back != kNone);
+        if (back != kNone) {
+            QCOMPARE(control->palette().color(QPalette::Window), desktop.color(Role(back)));
+        }
+        if (fore != kNone) {
+            QCOMPARE(control->palette().color(QPalette::WindowText), desktop.color(Role(fore)));
+        }
+    }
+
+    // Only the tagline is cut by the height its row leaves it; every other caption shows whole.
+    void captionsFitTheirLabels() {
+        for (QLabel* label : form_->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+            const QRect needed =
+                QFontMetrics(label->font())
+                    .boundingRect(QRect(0, 0, label->width(), 1000),
+                                  Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, label->text());
+            QVERIFY2(needed.width() <= label->width(), qPrintable(label->objectName()));
+            const bool fits = needed.height() <= label->height();
+            QVERIFY2(fits == (label->objectName() != "Label10"), qPrintable(label->objectName()));
+        }
+    }
+
+    void linkShowsAPointingHand() {
+        auto* link = form_->findChild<QLabel*>("Label9");
+        QVERIFY(link != nullptr);
+        QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+    }
+
+    void startsWithCalculateFocused() {
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Command2"));
+    }
+
+    void tabVisitsTheInputsInOrder() {
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        form_->findChild<QWidget*>("Command2")->setFocus();
+        const QStringList expected{"inCurrentAge", "inRetireAge", "inStartBal", "comboRate",
+                                   "inPayment",    "Command1",    "Command2"};
+        QStringList visited;
+        for (int i = 0; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            // The combo takes the focus in its text part.
+            if (qobject_cast<QLineEdit*>(focus) && qobject_cast<QComboBox*>(focus->parent())) {
+                focus = focus->parentWidget();
+            }
+            visited.append(focus->objectName());
+        }
+        QCOMPARE(visited, expected);
+    }
+
+  private:
+    std::unique_ptr<Form1> form_;
+};
+
+QTEST_MAIN(Form1LayoutTest)
+#include "form1_layout_test.moc"

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Runs the built program in a virtual X server and works it as a person would: checks the
+# window's client size, calculates, takes a screenshot, then calculates with letters in an
+# age box and dismisses the message. Usage: real_window_check.sh NESTEGG OUTPUT_DIR
+set -euo pipefail
+
+program=${1:?usage: real_window_check.sh NESTEGG OUTPUT_DIR}
+outdir=${2:?usage: real_window_check.sh NESTEGG OUTPUT_DIR}
+pattern='^Dar Uridizo Dodode Vozo Rov  \(v1\.0\)$'  # the caption; message boxes share it
+
+if [[ -z ${NESTEGG_IN_XVFB:-} ]]; then
+    for tool in xvfb-run xdotool xwininfo import; do
+        command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+    done
+    NESTEGG_IN_XVFB=1 exec timeout 100 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+mkdir -p "$outdir"
+log="$outdir/real_window.log"
+: >"$log"
+pid=
+cleanup() {
+    if [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null; then
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+fail() {
+    echo "FAIL: $*" >&2
+    echo "--- program output ---" >&2
+    cat "$log" >&2
+    exit 1
+}
+
+# Waits until the number of visible windows with the caption is $1; prints their ids.
+wait_for_windows() {
+    local want=$1 ids count
+    for _ in $(seq 100); do
+        ids=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null || true)
+        count=$(grep -c . <<<"$ids" || true)
+        if [[ $count -eq $want ]]; then
+            echo "$ids"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+click_at() {  # window x y
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+    sleep 0.3
+}
+
+unset QT_QPA_PLATFORM
+HOME=$(mktemp -d) "$program" >"$log" 2>&1 &
+pid=$!
+
+window=$(wait_for_windows 1) || fail "the window did not appear"
+sleep 0.5
+read -r width height < <(xwininfo -id "$window" |
+    awk '/^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print w, h}')
+[[ $width == 550 && $height == 612 ]] || fail "client area is ${width}x${height}, not 550x612"
+
+# Calculate sits at 4080,3600 twips, 1695x495: its middle is 328,256 in pixels.
+click_at "$window" 328 256
+sleep 0.5
+import -window root "$outdir/window.png" || fail "no screenshot"
+echo "screenshot: $outdir/window.png"
+
+# Letters into the current-age box (1680,720 twips), then Calculate.
+click_at "$window" 148 60
+xdotool key ctrl+a
+xdotool type --delay 20 "abc"
+click_at "$window" 328 256
+wait_for_windows 2 >/dev/null || fail "no message box after calculating with letters in an age"
+import -window root "$outdir/window_message.png" || true
+xdotool key Return
+wait_for_windows 1 >/dev/null || fail "the message box did not close on Return"
+sleep 0.5
+kill -0 "$pid" 2>/dev/null || fail "the program ended after the failed calculation"
+echo "PASS: window ${width}x${height}, message shown and dismissed, program still running"

@@ -1,0 +1,76 @@
+// The calculator's one window: twenty controls and the handlers of their events.
+#pragma once
+
+#include <QLabel>
+#include <QWidget>
+
+#include <functional>
+
+#include "engine/amounts.h"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+// A label that reports a click (press and release over it), as the web link needs.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+
+  public:
+    using QLabel::QLabel;
+
+  signals:
+    void clicked();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    bool pressed_ = false;
+};
+
+class Form1 : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit Form1(QWidget* parent = nullptr);
+
+    // Shows a message and returns once the user has dismissed it. The default is a modal
+    // warning box; tests put their own in its place.
+    using MessageHook =
+        std::function<void(QWidget* parent, const QString& psTitle, const QString& psText)>;
+    void SetMessageHook(MessageHook hook);
+
+  private:
+    void BuildControls();
+    void ConnectEvents();
+    template <typename T>
+    T* Control(const char* name) const;
+
+    void Form_Load();
+    void Command2_Click();
+    void Command1_Click();
+    void Label9_Click();
+    void comboRate_Change();
+    void SaveStartBal();
+
+    void ReportCalculationFailure(const engine::NumberError& error);
+    QWidget* BoxFor(engine::Input input) const;
+    void ShowMessage(const QString& psText);
+
+    MessageHook messageHook_;
+
+    QLineEdit* inCurrentAge = nullptr;
+    QLineEdit* inRetireAge = nullptr;
+    QLineEdit* inStartBal = nullptr;
+    QLineEdit* inPayment = nullptr;
+    QComboBox* comboRate = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QLabel* Label7 = nullptr;
+    ClickLabel* Label9 = nullptr;
+    QLabel* labelResult1 = nullptr;
+    QLabel* labelResult2 = nullptr;
+    QLabel* labelResult3 = nullptr;
+};

@@ -1,0 +1,145 @@
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+#include "engine/projection.h"
+#include "storage/start_balance_file.h"
+#include "window/form1.h"
+
+namespace {
+
+std::string ToEngine(const QString& text) {
+    return text.toStdString();
+}
+
+QString FromEngine(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+void Form1::SetMessageHook(MessageHook hook) {
+    messageHook_ = std::move(hook);
+}
+
+void Form1::ConnectEvents() {
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Label9, &ClickLabel::clicked, this, &Form1::Label9_Click);
+
+    // Only a pick from the list selects a rate. Qt would otherwise complete typed text and
+    // select a matching item when editing ends; the rate must then stay unselected.
+    comboRate->setCompleter(nullptr);
+    QObject::disconnect(comboRate->lineEdit(), SIGNAL(editingFinished()), comboRate, nullptr);
+    connect(comboRate->lineEdit(), &QLineEdit::textEdited, this, &Form1::comboRate_Change);
+}
+
+void Form1::Form_Load() {
+    for (int rate = 5; rate <= 20; ++rate) {
+        comboRate->addItem(QString::number(rate) + QLatin1Char('%'));
+    }
+    comboRate->setEditText(comboRate->itemText(0));
+}
+
+void Form1::comboRate_Change() {
+    QLineEdit* edit = comboRate->lineEdit();
+    const QString typed = edit->text();
+    const int cursor = edit->cursorPosition();
+    comboRate->setCurrentIndex(-1);  // this also empties the text part
+    edit->setText(typed);
+    edit->setCursorPosition(cursor);
+}
+
+void Form1::Command2_Click() {
+    const int selected = comboRate->currentIndex();
+    engine::NestEggInputs inputs;
+    inputs.rateItem = ToEngine(comboRate->itemText(selected == -1 ? 0 : selected));
+    inputs.currentAge = ToEngine(inCurrentAge->text());
+    inputs.retireAge = ToEngine(inRetireAge->text());
+    inputs.monthly = ToEngine(inPayment->text());
+    inputs.startBal = ToEngine(inStartBal->text());
+
+    const QLocale locale = QLocale::system();
+    const engine::NumberFormat format{ToEngine(locale.decimalPoint()),
+                                      ToEngine(locale.groupSeparator())};
+    engine::NestEggResult result;
+    try {
+        result = engine::ProjectNestEgg(inputs, format);
+    } catch (const engine::NumberError& error) {
+        ReportCalculationFailure(error);
+        return;
+    }
+
+    QFont font = labelResult1->font();
+    font.setPointSize(12);
+    labelResult1->setFont(font);
+    labelResult1->setText(FromEngine(result.projectionText));
+    Label7->setText(FromEngine(result.headingText));
+    labelResult2->setText(FromEngine(result.goalText));
+    if (result.hasScenario) {
+        labelResult3->setText(FromEngine(result.scenarioText));
+    }
+}
+
+void Form1::Command1_Click() {
+    SaveStartBal();
+}
+
+void Form1::Label9_Click() {
+    QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + Label9->text() + QLatin1Char('/')));
+}
+
+void Form1::SaveStartBal() {
+    if (const auto failure = storage::SaveStartBalance(inStartBal->text())) {
+        ShowMessage(tr("The starting balance could not be saved to %1.\n\n%2")
+                        .arg(failure->fileName, failure->reason));
+    }
+}
+
+void Form1::ReportCalculationFailure(const engine::NumberError& error) {
+    const std::optional<engine::Input> input = error.input();
+    if (!input) {
+        ShowMessage(tr("%1\n\nPlease check the numbers and press Calculate again.")
+                        .arg(FromEngine(error.what())));
+        return;
+    }
+    ShowMessage(tr("Please check the %1 box: \"%2\" %3\n\nCorrect it and press Calculate again.")
+                    .arg(FromEngine(std::string(engine::InputName(*input))),
+                         FromEngine(error.text()), FromEngine(error.reason())));
+
+    QWidget* box = BoxFor(*input);
+    box->setFocus(Qt::OtherFocusReason);
+    if (auto* combo = qobject_cast<QComboBox*>(box)) {
+        combo->lineEdit()->selectAll();
+    } else if (auto* edit = qobject_cast<QLineEdit*>(box)) {
+        edit->selectAll();
+    }
+}
+
+QWidget* Form1::BoxFor(engine::Input input) const {
+    switch (input) {
+        case engine::Input::Rate:
+            return comboRate;
+        case engine::Input::CurrentAge:
+            return inCurrentAge;
+        case engine::Input::RetireAge:
+            return inRetireAge;
+        case engine::Input::Monthly:
+            return inPayment;
+        case engine::Input::StartBal:
+            return inStartBal;
+    }
+    return inCurrentAge;
+}
+
+void Form1::ShowMessage(const QString& psText) {
+    if (messageHook_) {
+        messageHook_(this, windowTitle(), psText);
+    } else {
+        QMessageBox::warning(this, windowTitle(), psText);
+    }
+}
