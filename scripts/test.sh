@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# Builds everything into build/ and runs every test: the engine under AddressSanitizer and
-# UndefinedBehaviorSanitizer first, then all tests of the normal build, window tests included.
+# Builds everything into build/ and runs every test: the engine's tests under AddressSanitizer
+# and UndefinedBehaviorSanitizer, its fuzz targets for half a minute each, then every test of the
+# normal build: window, install and package checks included.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+ensure_locale de_DE.UTF-8
 
 jobs=$(nproc)
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j"$jobs"
 ctest --preset sanitize -j"$jobs"
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$jobs"
+ctest --preset fuzz -j"$jobs"
 
 cmake --preset default >/dev/null
 cmake --build --preset default -j"$jobs"

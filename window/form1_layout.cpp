@@ -1,3 +1,5 @@
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
 #include <QIcon>
@@ -8,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "window/form1.h"
@@ -54,56 +57,68 @@ struct ControlDef {
     FontDef font;
     QPalette::ColorRole back;
     QPalette::ColorRole fore;
+    const char* accessibleName;  // what a screen reader calls it; nullptr: its own text
 };
 
 // clang-format off
 constexpr std::array<ControlDef, 20> kControls{{
     // name,         kind,          left,   top, width, height, focus order,
-    //  text, font, back colour, text colour
+    //  text, font, back colour, text colour, accessible name
     {"inRetireAge",  Kind::TextBox,  5280,   720,  1095,   375,  2,
-     "67", kArial975, kNoColour, kNoColour},
+     "67", kArial975, kNoColour, kNoColour, "Retirement Age"},
     {"Command2",     Kind::Button,   4080,  3600,  1695,   495,  0,
-     "Calculate", kDefaultFont, kNoColour, kNoColour},
+     "Calculate", kDefaultFont, kNoColour, kNoColour, "Calculate"},
     {"Command1",     Kind::Button,   2520,  3600,  1335,   495,  7,
-     "Cancel", kDefaultFont, kNoColour, kNoColour},
+     "Cancel", kDefaultFont, kNoColour, kNoColour, "Cancel"},
     {"comboRate",    Kind::Combo,    5280,  1920,  1455,   360,  4,
-     "10%", kArial975, kNoColour, kNoColour},
+     "10%", kArial975, kNoColour, kNoColour, "Expected Interest Rate"},
     {"inCurrentAge", Kind::TextBox,  1680,   720,  1095,   360,  1,
-     "40", kArial975, kNoColour, kNoColour},
+     "40", kArial975, kNoColour, kNoColour, "Current Age"},
     {"inPayment",    Kind::TextBox,  5280,  2400,  1455,   375,  6,
-     "200", kArial975, kNoColour, kNoColour},
+     "200", kArial975, kNoColour, kNoColour, "Monthly Contribution"},
     {"inStartBal",   Kind::TextBox,  5280,  1320,  1455,   405,  3,
-     "40,000", kArial975, kNoColour, kNoColour},
+     "40,000", kArial975, kNoColour, kNoColour,
+     "Starting Balance available to transfer to a self-directed IRA"},
     {"Label10",      Kind::Label,    2040,  8280,  4215,   255, 19,
      "Take control of your future. Get 20% returns today!",
-     kArial975BoldItalic, kActiveBorder, kNoColour},
+     kArial975BoldItalic, kActiveBorder, kNoColour, nullptr},
     {"Label9",       Kind::Link,     2520,  8640,  3135,   375, 18,
-     "nesteggpress.example", kTimes1425Underlined, kActiveBorder, kActiveCaption},
+     "nesteggpress.example", kTimes1425Underlined, kActiveBorder, kActiveCaption, nullptr},
     {"Label8",       Kind::Label,    1800,   120,  4335,   375, 17,
-     "Getting to that Dar Uridizo Dodode Vozo Rov", kArial975Bold, kActiveBorder, kMenuText},
+     "Getting to that Dar Uridizo Dodode Vozo Rov", kArial975Bold, kActiveBorder, kMenuText,
+     nullptr},
     {"Label7",       Kind::Label,     480,  5760,  4815,   375, 16,
-     "Getting to that 2 Million Dollar Nest Egg", kArial975, kActiveBorder, kMenuText},
+     "Getting to that 2 Million Dollar Nest Egg", kArial975, kActiveBorder, kMenuText, nullptr},
     {"Label6",       Kind::Label,     480,  4200,  1695,   375, 15,
-     "Result:", kArial975, kActiveBorder, kMenuText},
+     "Result:", kArial975, kActiveBorder, kMenuText, nullptr},
     {"labelResult3", Kind::Label,     480,  7080,  7095,   855, 14,
-     "", kArial9, kNoColour, kNoColour},
+     "", kArial9, kNoColour, kNoColour, "Result: at 20%"},
     {"labelResult2", Kind::Label,     480,  6120,  7095,   855, 13,
-     "", kArial9, kNoColour, kNoColour},
+     "", kArial9, kNoColour, kNoColour, "Result: the 2 million goal"},
     {"labelResult1", Kind::Label,     480,  4560,  7095,   855, 12,
-     "", kArial975, kNoColour, kNoColour},
+     "", kArial975, kNoColour, kNoColour, "Result: projection"},
     {"Label5",       Kind::Label,    3720,   720,  1455,   375, 11,
-     "Retirement Age", kArial975, kActiveBorder, kMenuText},
+     "Retirement Age", kArial975, kActiveBorder, kMenuText, nullptr},
     {"Label4",       Kind::Label,     480,   720,  1215,   375, 10,
-     "Current Age", kArial975, kActiveBorder, kMenuText},
+     "Current Age", kArial975, kActiveBorder, kMenuText, nullptr},
     {"Label3",       Kind::Label,    3240,  2520,  1935,   255,  9,
-     "Montly Contribution  $", kArial975, kActiveBorder, kMenuText},
+     "Montly Contribution  $", kArial975, kActiveBorder, kMenuText, nullptr},
     {"Label2",       Kind::Label,    3120,  2040,  2055,   255,  8,
-     "Expected Interest Rate", kArial975, kActiveBorder, kMenuText},
+     "Expected Interest Rate", kArial975, kActiveBorder, kMenuText, nullptr},
     {"Label1",       Kind::Label,     120,  1440,  5175,   375,  5,
      "Starting Balance available to transfer to a self-directed IRA   $",
-     kArial9, kActiveBorder, kMenuText},
+     kArial9, kActiveBorder, kMenuText, nullptr},
 }};
 // clang-format on
+
+// The caption beside each box, which screen readers announce with it.
+constexpr std::array<std::pair<const char*, const char*>, 5> kCaptionOfBox{{
+    {"Label4", "inCurrentAge"},
+    {"Label5", "inRetireAge"},
+    {"Label1", "inStartBal"},
+    {"Label2", "comboRate"},
+    {"Label3", "inPayment"},
+}};
 
 int ToPixels(int twips) {
     return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
@@ -167,6 +182,44 @@ void ApplyColours(QPalette::ColorRole back, QPalette::ColorRole fore, QWidget* c
     control->setPalette(palette);
 }
 
+// Screen readers meet the web link as a link they can follow.
+class AccessibleLink : public QAccessibleWidget {
+  public:
+    explicit AccessibleLink(ClickLabel* link) : QAccessibleWidget(link, QAccessible::Link) {}
+
+    QString text(QAccessible::Text kind) const override {
+        switch (kind) {
+            case QAccessible::Name:
+                return Link()->text();
+            case QAccessible::Description:
+                return QObject::tr("Opens the publisher's web page");
+            default:
+                return QAccessibleWidget::text(kind);
+        }
+    }
+    QAccessible::State state() const override {
+        QAccessible::State linkState = QAccessibleWidget::state();
+        linkState.linked = true;
+        return linkState;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& action) override {
+        if (action == pressAction()) {
+            emit Link()->clicked();
+        }
+    }
+
+  private:
+    ClickLabel* Link() const { return static_cast<ClickLabel*>(widget()); }
+};
+
+QAccessibleInterface* CreateAccessibleLink(const QString& className, QObject* object) {
+    if (className == QLatin1String(ClickLabel::staticMetaObject.className())) {
+        return new AccessibleLink(static_cast<ClickLabel*>(object));
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void ClickLabel::mousePressEvent(QMouseEvent* event) {
@@ -188,6 +241,8 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
+    static const bool linkAccessible = (QAccessible::installFactory(CreateAccessibleLink), true);
+    Q_UNUSED(linkAccessible);
     setWindowTitle(QString::fromUtf8(kCaption));
     setWindowIcon(QIcon(QStringLiteral(":/nestegg/nestegg-32.png")));
     setFixedSize(kClientWidth, kClientHeight);
@@ -221,9 +276,15 @@ void Form1::BuildControls() {
                              ToPixels(def.height));
         ApplyFont(def.font, control);
         ApplyColours(def.back, def.fore, control);
+        if (def.accessibleName != nullptr) {
+            control->setAccessibleName(QString::fromUtf8(def.accessibleName));
+        }
         if (control->focusPolicy() != Qt::NoFocus) {
             focusChain.emplace_back(def.focusOrder, control);
         }
+    }
+    for (const auto& [caption, box] : kCaptionOfBox) {
+        Control<QLabel>(caption)->setBuddy(Control<QWidget>(box));
     }
     std::sort(focusChain.begin(), focusChain.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });

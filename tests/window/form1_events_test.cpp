@@ -13,6 +13,7 @@
 
 #include <memory>
 
+#include "tests/window/modal_guard.h"
 #include "window/form1.h"
 
 namespace {
@@ -73,14 +74,7 @@ class Form1EventsTest : public QObject {
         qputenv("HOME", home_.path().toLocal8Bit());
         QDesktopServices::setUrlHandler("http", this, "openUrl");
 
-        // A modal box nobody expected would hang the run: close it and fail the test.
-        connect(&modalGuard_, &QTimer::timeout, this, [this] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                unexpectedModal_ = true;
-                modal->close();
-            }
-        });
-        modalGuard_.start(100);
+        modalGuard_ = std::make_unique<ModalGuard>();
     }
 
     void cleanupTestCase() {
@@ -91,7 +85,6 @@ class Form1EventsTest : public QObject {
     void init() {
         messages_.clear();
         opened_.clear();
-        unexpectedModal_ = false;
         QFile::remove(home_.filePath("file1.txt"));
         QDir(home_.filePath("file1.txt")).removeRecursively();
 
@@ -105,7 +98,7 @@ class Form1EventsTest : public QObject {
 
     void cleanup() {
         form_.reset();
-        QVERIFY2(!unexpectedModal_, "a modal dialog was opened around the message hook");
+        QVERIFY2(!modalGuard_->Tripped(), "a modal dialog was opened around the message hook");
     }
 
     void rateListRunsFromFiveToTwenty() {
@@ -358,8 +351,7 @@ class Form1EventsTest : public QObject {
 
     QTemporaryDir home_;
     QByteArray oldHome_;
-    QTimer modalGuard_;
-    bool unexpectedModal_ = false;
+    std::unique_ptr<ModalGuard> modalGuard_;
     std::unique_ptr<Form1> form_;
     QList<Message> messages_;
     QList<QUrl> opened_;

@@ -1,8 +1,11 @@
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -183,6 +186,86 @@ class Form1LayoutTest : public QObject {
         form_->show();
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Command2"));
+    }
+
+    void screenReadersNameEveryInputAndResult_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("spoken");
+        QTest::addColumn<int>("role");
+        const auto row = [](const char* name, const char* spoken, QAccessible::Role role) {
+            QTest::newRow(name) << QString(name) << QString(spoken) << int(role);
+        };
+        row("inCurrentAge", "Current Age", QAccessible::EditableText);
+        row("inRetireAge", "Retirement Age", QAccessible::EditableText);
+        row("inStartBal", "Starting Balance available to transfer to a self-directed IRA",
+            QAccessible::EditableText);
+        row("comboRate", "Expected Interest Rate", QAccessible::ComboBox);
+        row("inPayment", "Monthly Contribution", QAccessible::EditableText);
+        row("Command2", "Calculate", QAccessible::Button);
+        row("Command1", "Cancel", QAccessible::Button);
+        row("labelResult1", "Result: projection", QAccessible::StaticText);
+        row("labelResult2", "Result: the 2 million goal", QAccessible::StaticText);
+        row("labelResult3", "Result: at 20%", QAccessible::StaticText);
+        row("Label9", "nesteggpress.example", QAccessible::Link);
+    }
+
+    void screenReadersNameEveryInputAndResult() {
+        QFETCH(QString, name);
+        QFETCH(QString, spoken);
+        QFETCH(int, role);
+        auto* control = form_->findChild<QWidget*>(name);
+        QVERIFY(control != nullptr);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        QVERIFY(accessible != nullptr);
+        QCOMPARE(int(accessible->role()), role);
+        // On Linux an editable combo speaks its text as its name, and the caption through
+        // the label relation; elsewhere the name is the caption.
+        if (role == QAccessible::ComboBox) {
+            QCOMPARE(accessible->text(QAccessible::Name),
+                     QSysInfo::kernelType() == "linux" ? QStringLiteral("5%") : spoken);
+        } else {
+            QCOMPARE(accessible->text(QAccessible::Name), spoken);
+        }
+    }
+
+    void screenReadersHearTheCaptionBesideEachBox_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("inCurrentAge") << "inCurrentAge"
+                                      << "Current Age";
+        QTest::newRow("inRetireAge") << "inRetireAge"
+                                     << "Retirement Age";
+        QTest::newRow("inStartBal")
+            << "inStartBal"
+            << "Starting Balance available to transfer to a self-directed IRA   $";
+        QTest::newRow("comboRate") << "comboRate"
+                                   << "Expected Interest Rate";
+        QTest::newRow("inPayment") << "inPayment"
+                                   << "Montly Contribution  $";
+    }
+
+    void screenReadersHearTheCaptionBesideEachBox() {
+        QFETCH(QString, box);
+        QFETCH(QString, caption);
+        QAccessibleInterface* accessible =
+            QAccessible::queryAccessibleInterface(form_->findChild<QWidget*>(box));
+        QStringList labels;
+        for (const auto& [other, relation] : accessible->relations(QAccessible::Label)) {
+            labels.append(other->text(QAccessible::Name));
+        }
+        QCOMPARE(labels, QStringList{caption});
+    }
+
+    void screenReadersCanFollowTheLink() {
+        auto* link = form_->findChild<QLabel*>("Label9");
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(link);
+        QVERIFY(accessible->state().linked);
+        QAccessibleActionInterface* actions = accessible->actionInterface();
+        QVERIFY(actions != nullptr);
+        QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        QSignalSpy followed(link, SIGNAL(clicked()));
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(followed.count(), 1);
     }
 
     void tabVisitsTheInputsInOrder() {
