@@ -18,7 +18,7 @@ constexpr double kMonthsPerYear = 12;
 constexpr int kPaymentAtEnd = 0;
 constexpr std::int32_t kLastPosition = 32'767;
 
-// Beyond this many steps need * 12 would no longer be a whole number held exactly.
+// Beyond this many steps of at most $50, need * 12 would no longer be held exactly.
 constexpr std::int64_t kMaxExactSteps = (std::int64_t{1} << 53) / 600;
 
 constexpr const char* kHeading = "Getting to that 2 Million Dollar Nest Egg";

@@ -13,7 +13,7 @@
 
 #include <memory>
 
-#include "tests/window/modal_guard.h"
+#include "tests/window/window_test_support.h"
 #include "window/form1.h"
 
 namespace {
@@ -322,32 +322,7 @@ class Form1EventsTest : public QObject {
         QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton);
     }
 
-    // Everything a person could see of the controls.
-    QStringList Snapshot() const {
-        QStringList state;
-        for (QWidget* control : form_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            QString text;
-            if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-                text = edit->text();
-            } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
-                text = combo->currentText() + '#' + QString::number(combo->currentIndex());
-            } else if (auto* label = qobject_cast<QLabel*>(control)) {
-                text = label->text();
-            } else if (auto* button = qobject_cast<QPushButton*>(control)) {
-                text = button->text();
-            }
-            const QRect g = control->geometry();
-            state.append(QStringLiteral("%1 %2 %3,%4 %5x%6 %7 %8")
-                             .arg(control->objectName(), text)
-                             .arg(g.x())
-                             .arg(g.y())
-                             .arg(g.width())
-                             .arg(g.height())
-                             .arg(control->font().toString())
-                             .arg(control->isVisible()));
-        }
-        return state;
-    }
+    QStringList Snapshot() const { return ControlsSnapshot(*form_); }
 
     QTemporaryDir home_;
     QByteArray oldHome_;

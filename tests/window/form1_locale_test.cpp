@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "tests/window/modal_guard.h"
+#include "tests/window/window_test_support.h"
 #include "window/form1.h"
 
 class Form1LocaleTest : public QObject {

@@ -14,33 +14,10 @@
 #include <memory>
 #include <random>
 
-#include "tests/window/modal_guard.h"
+#include "tests/window/window_test_support.h"
 #include "window/form1.h"
 
 namespace {
-
-// Everything a user can see and change, but the focus, which a failure moves on purpose.
-struct Snapshot {
-    QStringList texts;
-    int rateIndex = 0;
-    int resultPoints = 0;
-
-    static Snapshot Of(const Form1& form) {
-        Snapshot shot;
-        for (const char* name : {"inCurrentAge", "inRetireAge", "inStartBal", "inPayment"}) {
-            shot.texts.append(form.findChild<QLineEdit*>(name)->text());
-        }
-        for (const char* name : {"labelResult1", "Label7", "labelResult2", "labelResult3"}) {
-            shot.texts.append(form.findChild<QLabel*>(name)->text());
-        }
-        const auto* rate = form.findChild<QComboBox*>("comboRate");
-        shot.texts.append(rate->currentText());
-        shot.rateIndex = rate->currentIndex();
-        shot.resultPoints = form.findChild<QLabel*>("labelResult1")->font().pointSize();
-        return shot;
-    }
-    bool operator==(const Snapshot&) const = default;
-};
 
 // Types text key by key, as a keyboard would, non-ASCII characters included.
 void Type(QLineEdit* box, const QString& text) {
@@ -137,7 +114,7 @@ class Form1MonkeyTest : public QObject {
                 rate->setCurrentIndex(monkey.Below(rate->count()));
             }
 
-            const Snapshot before = Snapshot::Of(form);
+            const QStringList before = ControlsSnapshot(form);
             const int messagesBefore = messages;
             QElapsedTimer press;
             press.start();
@@ -146,13 +123,14 @@ class Form1MonkeyTest : public QObject {
             QVERIFY2(press.elapsed() < 2000, qPrintable(QString("round %1 hung").arg(round)));
 
             if (cancelling) {
-                QCOMPARE(Snapshot::Of(form), before);
+                QCOMPARE(ControlsSnapshot(form), before);
                 QFile file(QDir(home_.path()).filePath("file1.txt"));
                 QVERIFY(file.open(QIODevice::ReadOnly));
                 QCOMPARE(file.readAll(), startBal->text().toLocal8Bit() + "\r\n");
                 ++saved;
             } else if (messages > messagesBefore) {
-                QVERIFY2(Snapshot::Of(form) == before, qPrintable(QString("round %1").arg(round)));
+                QVERIFY2(ControlsSnapshot(form) == before,
+                         qPrintable(QString("round %1").arg(round)));
                 ++failed;
             } else {
                 QVERIFY(!form.findChild<QLabel*>("labelResult1")->text().isEmpty());
