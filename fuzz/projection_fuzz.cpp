@@ -2,6 +2,8 @@
 // other than a named conversion or overflow, and an answer within a millisecond of CPU time.
 #include <time.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -47,6 +49,13 @@ double TimedProjection(const engine::NestEggInputs& inputs, const engine::Number
 
 }  // namespace
 
+// The first failure thrown pays for loading the unwinder's tables; pay it before timing.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    TimedProjection({"5%", "x", "67", "200", "40,000"}, {});
+    TimedProjection({"5%", "40", "67", "200", "40,000"}, {});
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {
         return 0;
@@ -56,10 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Split(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
     // A page fault or the sanitizer's own housekeeping can stall one run; only an input that
     // is slow every time is a slow input.
-    for (int attempt = 0; TimedProjection(inputs, format) > 1.0; ++attempt) {
-        if (attempt == 2) {
-            std::abort();
-        }
+    double fastest = TimedProjection(inputs, format);
+    for (int attempt = 1; attempt < 5 && fastest > 1.0; ++attempt) {
+        fastest = std::min(fastest, TimedProjection(inputs, format));
+    }
+    if (fastest > 1.0) {
+        std::fprintf(stderr, "a projection took %.3f ms of CPU time at best\n", fastest);
+        std::abort();
     }
     return 0;
 }
