@@ -1,3 +1,12 @@
+# Runs a command as root, through sudo when this is not root already.
+as_root() {
+    if ((EUID == 0)); then
+        "$@"
+    else
+        sudo "$@"
+    fi
+}
+
 # Installs the Debian packages given as arguments that are not installed yet.
 ensure_packages() {
     local missing=()
@@ -11,12 +20,8 @@ ensure_packages() {
         return 0
     fi
     echo "Installing ${missing[*]}"
-    local sudo=()
-    if ((EUID != 0)); then
-        sudo=(sudo)
-    fi
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
         "${missing[@]}" >/dev/null
 }
 
@@ -35,14 +40,10 @@ ensure_locale() {
         return 0
     fi
     echo "Generating the $name locale"
-    local sudo=()
-    if ((EUID != 0)); then
-        sudo=(sudo)
-    fi
     if grep -q "^# *$name UTF-8" /etc/locale.gen; then
-        "${sudo[@]}" sed -i "s/^# *$name UTF-8/$name UTF-8/" /etc/locale.gen
+        as_root sed -i "s/^# *$name UTF-8/$name UTF-8/" /etc/locale.gen
     elif ! grep -q "^$name UTF-8" /etc/locale.gen; then
-        echo "$name UTF-8" | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+        echo "$name UTF-8" | as_root tee -a /etc/locale.gen >/dev/null
     fi
-    "${sudo[@]}" locale-gen >/dev/null
+    as_root locale-gen >/dev/null
 }
