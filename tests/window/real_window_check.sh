@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the built program in a virtual X server and works it as a person would: checks the
 # window's client size, calculates, takes a screenshot, then calculates with letters in an
-# age box and dismisses the message. Usage: real_window_check.sh NESTEGG OUTPUT_DIR
+# age box and dismisses the message; runs it again under a file size limit and saves a starting
+# balance longer than the limit. Usage: real_window_check.sh NESTEGG OUTPUT_DIR
 set -euo pipefail
 
 program=${1:?usage: real_window_check.sh NESTEGG OUTPUT_DIR}
@@ -19,11 +20,18 @@ mkdir -p "$outdir"
 log="$outdir/real_window.log"
 : >"$log"
 pid=
-cleanup() {
+scratch=$(mktemp -d)  # the program's home folders and runtime folder
+export XDG_RUNTIME_DIR=$scratch/runtime  # else Qt makes /tmp/runtime-$USER and leaves it
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+stop_program() {
     if [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null; then
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     fi
+}
+cleanup() {
+    stop_program
+    rm -rf "$scratch"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
@@ -56,7 +64,8 @@ click_at() {  # window x y
 }
 
 unset QT_QPA_PLATFORM
-HOME=$(mktemp -d) "$program" >"$log" 2>&1 &
+mkdir "$scratch/home"
+HOME=$scratch/home "$program" >"$log" 2>&1 &
 pid=$!
 
 window=$(wait_for_windows 1) || fail "the window did not appear"
@@ -82,4 +91,31 @@ xdotool key Return
 wait_for_windows 1 >/dev/null || fail "the message box did not close on Return"
 sleep 0.5
 kill -0 "$pid" 2>/dev/null || fail "the program ended after the failed calculation"
-echo "PASS: window ${width}x${height}, message shown and dismissed, program still running"
+stop_program
+
+# A 1 KiB file size limit, and a starting balance of 1,500 digits: Cancel must report the failed
+# save, keep the earlier file whole and keep the program running.
+log="$outdir/real_window_limited.log"
+home=$scratch/limited
+mkdir "$home"
+printf '12\r\n' >"$home/file1.txt"
+(ulimit -f 1 && HOME=$home exec "$program") >"$log" 2>&1 &
+pid=$!
+window=$(wait_for_windows 1) || fail "the window did not appear under a file size limit"
+sleep 0.5
+# The starting-balance box sits at 5280,1320 twips, 1455x405; Cancel at 2520,3600, 1335x495.
+click_at "$window" 400 101
+xdotool key ctrl+a
+xdotool type --delay 0 "$(printf '1%.0s' $(seq 1500))"
+click_at "$window" 212 256
+wait_for_windows 2 >/dev/null || fail "no message box after Cancel under a file size limit"
+import -window root "$outdir/window_limited_message.png" || true
+xdotool key Return
+wait_for_windows 1 >/dev/null || fail "the message box did not close on Return"
+sleep 0.5
+kill -0 "$pid" 2>/dev/null || fail "the program ended after Cancel under a file size limit"
+[[ $(od -An -c "$home/file1.txt" | tr -d ' ') == '12\r\n' ]] ||
+    fail "the earlier file1.txt changed: $(od -An -c "$home/file1.txt")"
+
+echo "PASS: window ${width}x${height}, message shown and dismissed, program still running;"
+echo "PASS: a save past the file size limit was reported, the earlier file kept, program running"
