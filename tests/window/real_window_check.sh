@@ -63,6 +63,21 @@ click_at() {  # window x y
     sleep 0.3
 }
 
+# Types $3 into the box at $1,$2, clicks the button at $4,$5 and dismisses the message that must
+# follow, saved as the screenshot $6; the program, doing $7, must not end.
+type_and_expect_message() {
+    click_at "$window" "$1" "$2"
+    xdotool key ctrl+a
+    xdotool type --delay 0 "$3"
+    click_at "$window" "$4" "$5"
+    wait_for_windows 2 >/dev/null || fail "no message box after $7"
+    import -window root "$outdir/$6" || true
+    xdotool key Return
+    wait_for_windows 1 >/dev/null || fail "the message box did not close on Return"
+    sleep 0.5
+    kill -0 "$pid" 2>/dev/null || fail "the program ended after $7"
+}
+
 unset QT_QPA_PLATFORM
 mkdir "$scratch/home"
 HOME=$scratch/home "$program" >"$log" 2>&1 &
@@ -81,16 +96,7 @@ import -window root "$outdir/window.png" || fail "no screenshot"
 echo "screenshot: $outdir/window.png"
 
 # Letters into the current-age box (1680,720 twips), then Calculate.
-click_at "$window" 148 60
-xdotool key ctrl+a
-xdotool type --delay 20 "abc"
-click_at "$window" 328 256
-wait_for_windows 2 >/dev/null || fail "no message box after calculating with letters in an age"
-import -window root "$outdir/window_message.png" || true
-xdotool key Return
-wait_for_windows 1 >/dev/null || fail "the message box did not close on Return"
-sleep 0.5
-kill -0 "$pid" 2>/dev/null || fail "the program ended after the failed calculation"
+type_and_expect_message 148 60 abc 328 256 window_message.png "calculating with letters in an age"
 stop_program
 
 # A 1 KiB file size limit, and a starting balance of 1,500 digits: Cancel must report the failed
@@ -104,16 +110,8 @@ pid=$!
 window=$(wait_for_windows 1) || fail "the window did not appear under a file size limit"
 sleep 0.5
 # The starting-balance box sits at 5280,1320 twips, 1455x405; Cancel at 2520,3600, 1335x495.
-click_at "$window" 400 101
-xdotool key ctrl+a
-xdotool type --delay 0 "$(printf '1%.0s' $(seq 1500))"
-click_at "$window" 212 256
-wait_for_windows 2 >/dev/null || fail "no message box after Cancel under a file size limit"
-import -window root "$outdir/window_limited_message.png" || true
-xdotool key Return
-wait_for_windows 1 >/dev/null || fail "the message box did not close on Return"
-sleep 0.5
-kill -0 "$pid" 2>/dev/null || fail "the program ended after Cancel under a file size limit"
+type_and_expect_message 400 101 "$(printf '1%.0s' $(seq 1500))" 212 256 \
+    window_limited_message.png "Cancel under a file size limit"
 [[ $(od -An -c "$home/file1.txt" | tr -d ' ') == '12\r\n' ]] ||
     fail "the earlier file1.txt changed: $(od -An -c "$home/file1.txt")"
 
