@@ -18,7 +18,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <memory>
 #endif
 
@@ -38,7 +37,7 @@ QString HomeFolder() {
 }
 
 Reason SystemError() {
-    return QString::fromLocal8Bit(std::strerror(errno)) + QLatin1Char('.');
+    return qt_error_string(errno) + QLatin1Char('.');
 }
 
 QString KindOf(mode_t mode) {
