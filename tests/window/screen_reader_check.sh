@@ -36,19 +36,10 @@ fi
 
 here=$(cd "$(dirname "$0")" && pwd)
 log=$TMPDIR/nestegg.log
-pid=
-cleanup() {
-    if [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
 unset QT_QPA_PLATFORM AT_SPI_BUS_ADDRESS
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 "$program" >"$log" 2>&1 &
 pid=$!
+trap 'kill "$pid" 2>/dev/null || true' EXIT
 
 if ! "$PYTHON" "$here/screen_reader_check.py"; then
     echo "--- program output ---" >&2
