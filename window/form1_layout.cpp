@@ -92,11 +92,11 @@ constexpr std::array<ControlDef, 20> kControls{{
     {"Label6",       Kind::Label,     480,  4200,  1695,   375, 15,
      "Result:", kArial975, kActiveBorder, kMenuText, nullptr},
     {"labelResult3", Kind::Label,     480,  7080,  7095,   855, 14,
-     "", kArial9, kNoColour, kNoColour, "Result: at 20%"},
+     "", kArial9, kNoColour, kNoColour, nullptr},
     {"labelResult2", Kind::Label,     480,  6120,  7095,   855, 13,
-     "", kArial9, kNoColour, kNoColour, "Result: the 2 million goal"},
+     "", kArial9, kNoColour, kNoColour, nullptr},
     {"labelResult1", Kind::Label,     480,  4560,  7095,   855, 12,
-     "", kArial975, kNoColour, kNoColour, "Result: projection"},
+     "", kArial975, kNoColour, kNoColour, nullptr},
     {"Label5",       Kind::Label,    3720,   720,  1455,   375, 11,
      "Retirement Age", kArial975, kActiveBorder, kMenuText, nullptr},
     {"Label4",       Kind::Label,     480,   720,  1215,   375, 10,
@@ -118,6 +118,14 @@ constexpr std::array<std::pair<const char*, const char*>, 5> kCaptionOfBox{{
     {"Label1", "inStartBal"},
     {"Label2", "comboRate"},
     {"Label3", "inPayment"},
+}};
+
+// The result lines have no accessible name of their own: screen readers then read each by the
+// sentence it shows, and Qt announces every new sentence. This says which line is which.
+constexpr std::array<std::pair<const char*, const char*>, 3> kResultDescriptions{{
+    {"labelResult1", "Result: projection"},
+    {"labelResult2", "Result: the 2 million goal"},
+    {"labelResult3", "Result: at 20%"},
 }};
 
 int ToPixels(int twips) {
@@ -285,6 +293,9 @@ void Form1::BuildControls() {
     }
     for (const auto& [caption, box] : kCaptionOfBox) {
         Control<QLabel>(caption)->setBuddy(Control<QWidget>(box));
+    }
+    for (const auto& [label, description] : kResultDescriptions) {
+        Control<QLabel>(label)->setAccessibleDescription(QString::fromUtf8(description));
     }
     std::sort(focusChain.begin(), focusChain.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
