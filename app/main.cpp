@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
 #include <xcb/xcb.h>
@@ -12,7 +13,7 @@
 
 namespace {
 
-bool Unset(const char* name) {
+bool NotSet(const char* name) {
     const char* value = std::getenv(name);
     return value == nullptr || *value == '\0';
 }
@@ -23,11 +24,11 @@ bool Unset(const char* name) {
 std::string DisplayProblem() {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (!Unset("WAYLAND_DISPLAY") ||
-        (!Unset("QT_QPA_PLATFORM") && std::string(platform) != "xcb")) {
+    const bool onX = NotSet("QT_QPA_PLATFORM") || std::string_view(platform) == "xcb";
+    if (!onX || !NotSet("WAYLAND_DISPLAY")) {
         return {};
     }
-    if (Unset("DISPLAY")) {
+    if (NotSet("DISPLAY")) {
         return "no display found";
     }
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);

@@ -23,7 +23,8 @@ TMPDIR=$scratch/tmp lintian --display-info --fail-on error,warning "$package" ||
 dpkg-deb -x "$package" "$root"
 
 status=0
-HOME="$root" XDG_RUNTIME_DIR="$scratch/runtime" QT_QPA_PLATFORM=offscreen timeout 3 "$root/usr/bin/nestegg" || status=$?
+HOME="$root" XDG_RUNTIME_DIR="$scratch/runtime" QT_QPA_PLATFORM=offscreen \
+    timeout 3 "$root/usr/bin/nestegg" || status=$?
 if ((status != 124)); then
     echo "the unpacked program ended by itself with status $status" >&2
     exit 1
