@@ -1,3 +1,6 @@
+#!/usr/bin/env bash
+# Helpers sourced by run.sh and test.sh: what they need installed and how to install it.
+
 # Runs a command as root, through sudo when this is not root already.
 as_root() {
     if ((EUID == 0)); then
@@ -19,18 +22,19 @@ ensure_packages() {
     if ((${#missing[@]} == 0)); then
         return 0
     fi
-    echo "Installing ${missing[*]}"
-    as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}" >/dev/null
+    echo "Installing ${missing[*]} with apt-get (its progress follows)"
+    as_root apt-get update -q
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+        "${missing[@]}"
 }
 
 # What building the calculator needs.
 BUILD_PACKAGES=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev qt6-base-dev
-    fonts-liberation)
-# What the tests need besides: a virtual screen and tools to drive and photograph it.
+    libxcb1-dev fonts-liberation)
+# What the tests need besides: a virtual screen and tools to drive and photograph it, and the
+# checkers of the desktop files and the Debian package.
 TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick clang libclang-rt-14-dev dpkg-dev file
-    desktop-file-utils appstream locales)
+    desktop-file-utils appstream lintian locales)
 
 # Generates a locale such as de_DE.UTF-8 when the machine lacks it.
 ensure_locale() {
