@@ -31,23 +31,32 @@ ensure_packages() {
 # What building the calculator needs.
 BUILD_PACKAGES=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev qt6-base-dev
     libxcb1-dev fonts-liberation)
-# What the tests need besides: a virtual screen and tools to drive and photograph it, and the
-# checkers of the desktop files and the Debian package.
+# What the tests need besides: a virtual screen and tools to drive and photograph it, the
+# checkers of the desktop files and the Debian package, and the accessibility bus.
 TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick clang libclang-rt-14-dev dpkg-dev file
-    desktop-file-utils appstream lintian locales)
+    desktop-file-utils appstream lintian locales at-spi2-core python3-pyatspi dbus)
 
-# Generates a locale such as de_DE.UTF-8 when the machine lacks it.
-ensure_locale() {
-    local name=$1
-    local normalised=${name/UTF-8/utf8}
-    if locale -a 2>/dev/null | grep -qix "$normalised"; then
-        return 0
+# Generates the locales the tests run in when the machine lacks them. Each is given as its line
+# of /etc/locale.gen ("de_DE.UTF-8 UTF-8", "de_DE ISO-8859-1"); locale-gen rebuilds only what
+# that file lists, so every one goes into it before locale-gen runs once.
+ensure_locales() {
+    local line lang charset missing=()
+    for line in "$@"; do
+        lang=${line%%[. ]*}
+        charset=${line##* }
+        charset=${charset,,}
+        if locale -a 2>/dev/null | grep -qx "$lang.${charset//-/}"; then
+            continue
+        fi
+        missing+=("$line")
+        if grep -qx "# *$line" /etc/locale.gen; then
+            as_root sed -i "s/^# *$line\$/$line/" /etc/locale.gen
+        elif ! grep -qx "$line" /etc/locale.gen; then
+            echo "$line" | as_root tee -a /etc/locale.gen >/dev/null
+        fi
+    done
+    if ((${#missing[@]} > 0)); then
+        echo "Generating the locales ${missing[*]}"
+        as_root locale-gen
     fi
-    echo "Generating the $name locale"
-    if grep -q "^# *$name UTF-8" /etc/locale.gen; then
-        as_root sed -i "s/^# *$name UTF-8/$name UTF-8/" /etc/locale.gen
-    elif ! grep -q "^$name UTF-8" /etc/locale.gen; then
-        echo "$name UTF-8" | as_root tee -a /etc/locale.gen >/dev/null
-    fi
-    as_root locale-gen >/dev/null
 }
