@@ -1,5 +1,6 @@
 #include "engine/amounts.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -22,6 +23,10 @@ constexpr std::uint64_t kUnitsPerCent =
     static_cast<std::uint64_t>(Currency::kUnitsPerDollar) / kCentsPerDollar;
 // Far beyond every double's exponent; counting stops there so that it cannot overflow.
 constexpr long long kExponentCap = 1'000'000'000;
+
+// Blanks that group digits. Where the locale groups with one of them, people type whichever
+// their keyboard gives, so there each of them is read as grouping.
+constexpr std::array<std::string_view, 4> kGroupingBlanks{" ", "\u00a0", "\u2009", "\u202f"};
 
 std::string Describe(std::optional<Input> input, std::string_view text, std::string_view reason) {
     std::string message;
@@ -83,16 +88,31 @@ bool SkipPrefix(std::string_view& rest, std::string_view prefix) {
 // The grouping separators a locale's number text may hold.
 struct Grouping {
     std::string_view separator;  // empty when nothing groups
+    bool anyBlank = false;       // the separator is a blank, so every grouping blank groups
 
-    bool SkipSeparator(std::string_view& rest) const { return SkipPrefix(rest, separator); }
+    bool SkipSeparator(std::string_view& rest) const {
+        if (!anyBlank) {
+            return SkipPrefix(rest, separator);
+        }
+        for (const std::string_view blank : kGroupingBlanks) {
+            if (SkipPrefix(rest, blank)) {
+                return true;
+            }
+        }
+        return false;
+    }
 };
+
+bool IsGroupingBlank(std::string_view text) {
+    return std::ranges::find(kGroupingBlanks, text) != kGroupingBlanks.end();
+}
 
 Grouping GroupingOf(const NumberFormat& format) {
     // A locale whose two separators coincide cannot be read unambiguously; read no grouping.
     if (format.group == format.decimal) {
         return {};
     }
-    return {format.group};
+    return {format.group, IsGroupingBlank(format.group) && !IsGroupingBlank(format.decimal)};
 }
 
 std::string_view TrimBlanks(std::string_view text) {

@@ -74,7 +74,9 @@ class Currency {
 
 // Reads a number in the user's locale: surrounding blanks, a leading sign, grouping
 // separators within the whole part, one decimal separator and an exponent (1.5e3) are
-// accepted. Throws ConversionError for anything else, OverflowError beyond the double range.
+// accepted. Where the locale groups with a blank, a space, no-break space, thin space or narrow
+// no-break space all group. Throws ConversionError for anything else, OverflowError beyond the
+// double range.
 double TextToDouble(std::string_view text, const NumberFormat& format = {});
 
 // Nearest whole number, an exact half to the even neighbour; OverflowError outside 32 bits.

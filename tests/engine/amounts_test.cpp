@@ -45,6 +45,24 @@ TEST(TextToDouble, ReadsNumbersAsTheLocaleWritesThem) {
     }
 }
 
+// Fault: "40 000" typed with an ordinary or no-break space refused where the locale groups with
+// a narrow no-break space.
+TEST(TextToDouble, ReadsAnyBlankAsGroupingWhereTheLocaleGroupsWithABlank) {
+    const NumberFormat kNoBreakSpace{",", "\u00a0"};
+    const struct {
+        const char* text;
+        NumberFormat format;
+        double expected;
+    } cases[] = {{"40 000", kFrench, 40000},
+                 {"40\u00a0000", kFrench, 40000},
+                 {"40\u2009000", kFrench, 40000},
+                 {"1 234\u00a0567\u202f890,5", kFrench, 1234567890.5},
+                 {"40\u202f000", kNoBreakSpace, 40000}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(TextToDouble(c.text, c.format), c.expected) << '"' << c.text << '"';
+    }
+}
+
 TEST(TextToDouble, RejectsTextThatIsNotANumber) {
     const struct {
         const char* text;
@@ -65,6 +83,8 @@ TEST(TextToDouble, RejectsTextThatIsNotANumber) {
                  {"$5", kEnglish},
                  {"5%", kEnglish},
                  {"1 000", kEnglish},
+                 {"40\u00a0000", kEnglish},  // blanks group only where the locale groups with one
+                 {"40 000", kGerman},
                  {"1.5,0", kEnglish},
                  {"1,5.0", kGerman},
                  {"-", kEnglish},
