@@ -2,6 +2,11 @@
 //
 // Plain standard C++: no toolkit, no I/O. Every rounding rule here decides where a goal
 // search stops, so each function states its rule.
+//
+// The number rules stay as they are: a 32-bit whole-year count, text positions counted up to
+// 32,767, 15 significant digits, exact halves rounded to even and money in four decimals. The
+// result sentences depend on them, and people compare the figures they saved, to the cent, with
+// the ones this calculator has always given.
 #pragma once
 
 #include <compare>
