@@ -167,7 +167,7 @@ Input OverflowCulprit(double retireAge, double currentAge, const Projection& pro
 }
 
 // The window's texts as numbers.
-struct Amounts {
+struct Numbers {
     std::string rateText;  // the rate item without its "%", as the projection sentence shows it
     double rate = 0;
     double retireAge = 0;
@@ -178,23 +178,23 @@ struct Amounts {
 };
 
 // Reads the texts in the order the calculator always has, so that the first bad one is blamed.
-Amounts ReadAmounts(const NestEggInputs& inputs, const NumberFormat& format) {
+Numbers ReadNumbers(const NestEggInputs& inputs, const NumberFormat& format) {
     const auto read = [&](Input input) {
         return Blaming(inputs, input, [&] { return TextToDouble(TextOf(inputs, input), format); });
     };
-    Amounts amounts;
+    Numbers numbers;
     std::string rateItem = inputs.rateItem;  // Strip rewrites the text it is given
-    amounts.rateText = Blaming(inputs, Input::Rate, [&] { return Strip(rateItem, "%"); });
-    amounts.rate =
-        Blaming(inputs, Input::Rate, [&] { return TextToDouble(amounts.rateText, format); }) /
+    numbers.rateText = Blaming(inputs, Input::Rate, [&] { return Strip(rateItem, "%"); });
+    numbers.rate =
+        Blaming(inputs, Input::Rate, [&] { return TextToDouble(numbers.rateText, format); }) /
         kPercent;
-    amounts.retireAge = read(Input::RetireAge);
-    amounts.currentAge = read(Input::CurrentAge);
-    amounts.years = Blaming(inputs, AgeToFix(amounts.retireAge, amounts.currentAge),
-                            [&] { return RoundToLong(amounts.retireAge - amounts.currentAge); });
-    amounts.monthly = read(Input::Monthly);
-    amounts.start = read(Input::StartBal);
-    return amounts;
+    numbers.retireAge = read(Input::RetireAge);
+    numbers.currentAge = read(Input::CurrentAge);
+    numbers.years = Blaming(inputs, AgeToFix(numbers.retireAge, numbers.currentAge),
+                            [&] { return RoundToLong(numbers.retireAge - numbers.currentAge); });
+    numbers.monthly = read(Input::Monthly);
+    numbers.start = read(Input::StartBal);
+    return numbers;
 }
 
 // One press of Calculate: the projection, the two searches and their sentences.
@@ -203,12 +203,12 @@ class Calculation {
     Calculation(const NestEggInputs& inputs, const NumberFormat& format)
         : inputs_(inputs),
           format_(format),
-          amounts_(ReadAmounts(inputs, format)),
-          atRate_{amounts_.rate, amounts_.years, amounts_.start} {}
+          numbers_(ReadNumbers(inputs, format)),
+          atRate_{numbers_.rate, numbers_.years, numbers_.start} {}
 
     Currency Projected() const {
         return BlamingOverflow(atRate_, Input::Monthly,
-                               [&] { return atRate_.Balance(amounts_.monthly); });
+                               [&] { return atRate_.Balance(numbers_.monthly); });
     }
 
     // The monthly contribution that takes the user's rate to the goal.
@@ -223,7 +223,7 @@ class Calculation {
         if (projected >= kScenarioGoal) {
             return 0.0;
         }
-        const Projection atScenarioRate{kScenarioRate, amounts_.years, amounts_.start};
+        const Projection atScenarioRate{kScenarioRate, numbers_.years, numbers_.start};
         return BlamingOverflow(atScenarioRate, Input::StartBal, [&] {
             return SmallestContribution(atScenarioRate, kScenarioGoal, kScenarioStep);
         });
@@ -231,15 +231,15 @@ class Calculation {
 
     std::string ProjectionSentence(Currency projected) const {
         return "Your $" + inputs_.startBal + " will grow to $" + FormatAmount(projected, format_) +
-               " if left in a tax deferred account for " + LongToText(amounts_.years) +
-               " years while growing at consistent " + amounts_.rateText + "% per year.";
+               " if left in a tax deferred account for " + LongToText(numbers_.years) +
+               " years while growing at consistent " + numbers_.rateText + "% per year.";
     }
 
     std::string GoalSentence(std::optional<double> need) const {
         if (!need) {
-            return amounts_.years > 0 ? kGoalOutOfReachAtRate : kGoalNeedsLaterRetirement;
+            return numbers_.years > 0 ? kGoalOutOfReachAtRate : kGoalNeedsLaterRetirement;
         }
-        return "At the interest rate of " + DoubleToText(amounts_.rate * kPercent, format_) +
+        return "At the interest rate of " + DoubleToText(numbers_.rate * kPercent, format_) +
                "% you will need to add $" + FormatAmount(*need, format_) +
                " per month to achieve a $2 Million Dollar Nest Egg";
     }
@@ -254,7 +254,7 @@ class Calculation {
         }
         return "At the rate of 20% annual interest your money will grow to over 2 million "
                "in those " +
-               LongToText(amounts_.years) + " years.";
+               LongToText(numbers_.years) + " years.";
     }
 
   private:
@@ -266,14 +266,14 @@ class Calculation {
             return step();
         } catch (const OverflowError&) {
             const Input culprit =
-                OverflowCulprit(amounts_.retireAge, amounts_.currentAge, projection, otherwise);
+                OverflowCulprit(numbers_.retireAge, numbers_.currentAge, projection, otherwise);
             throw OverflowError(TextOf(inputs_, culprit), culprit);
         }
     }
 
     const NestEggInputs& inputs_;
     const NumberFormat& format_;
-    const Amounts amounts_;
+    const Numbers numbers_;
     const Projection atRate_;
 };
 
