@@ -39,25 +39,13 @@ TEST(TextToDouble, ReadsNumbersAsTheLocaleWritesThem) {
                  {"40,000", kGerman, 40},
                  {"1.234.567,5", kGerman, 1234567.5},
                  {"-0,25", kGerman, -0.25},
-                 {"1\u202f234,5", kFrench, 1234.5}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(TextToDouble(c.text, c.format), c.expected) << '"' << c.text << '"';
-    }
-}
-
-// Fault: "40 000" typed with an ordinary or no-break space refused where the locale groups with
-// a narrow no-break space.
-TEST(TextToDouble, ReadsAnyBlankAsGroupingWhereTheLocaleGroupsWithABlank) {
-    const NumberFormat kNoBreakSpace{",", "\u00a0"};
-    const struct {
-        const char* text;
-        NumberFormat format;
-        double expected;
-    } cases[] = {{"40 000", kFrench, 40000},
+                 {"1\u202f234,5", kFrench, 1234.5},
+                 // Where the locale groups with a blank, "40 000" typed with another was refused.
+                 {"40 000", kFrench, 40000},
                  {"40\u00a0000", kFrench, 40000},
                  {"40\u2009000", kFrench, 40000},
                  {"1 234\u00a0567\u202f890,5", kFrench, 1234567890.5},
-                 {"40\u202f000", kNoBreakSpace, 40000}};
+                 {"40\u202f000", NumberFormat{",", "\u00a0"}, 40000}};
     for (const auto& c : cases) {
         EXPECT_EQ(TextToDouble(c.text, c.format), c.expected) << '"' << c.text << '"';
     }
