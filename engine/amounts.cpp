@@ -85,34 +85,29 @@ bool SkipPrefix(std::string_view& rest, std::string_view prefix) {
     return true;
 }
 
-// The grouping separators a locale's number text may hold.
-struct Grouping {
-    std::string_view separator;  // empty when nothing groups
-    bool anyBlank = false;       // the separator is a blank, so every grouping blank groups
-
-    bool SkipSeparator(std::string_view& rest) const {
-        if (!anyBlank) {
-            return SkipPrefix(rest, separator);
-        }
-        for (const std::string_view blank : kGroupingBlanks) {
-            if (SkipPrefix(rest, blank)) {
-                return true;
-            }
-        }
-        return false;
-    }
-};
-
 bool IsGroupingBlank(std::string_view text) {
     return std::ranges::find(kGroupingBlanks, text) != kGroupingBlanks.end();
 }
 
-Grouping GroupingOf(const NumberFormat& format) {
+// Takes a grouping separator off `rest`: the locale's own or, where that is a blank (and the
+// decimal separator is not), any grouping blank.
+bool SkipGrouping(std::string_view& rest, const NumberFormat& format) {
     // A locale whose two separators coincide cannot be read unambiguously; read no grouping.
     if (format.group == format.decimal) {
-        return {};
+        return false;
     }
-    return {format.group, IsGroupingBlank(format.group) && !IsGroupingBlank(format.decimal)};
+    if (SkipPrefix(rest, format.group)) {
+        return true;
+    }
+    if (!IsGroupingBlank(format.group) || IsGroupingBlank(format.decimal)) {
+        return false;
+    }
+    for (const std::string_view blank : kGroupingBlanks) {
+        if (SkipPrefix(rest, blank)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -127,10 +122,11 @@ std::string_view TrimBlanks(std::string_view text) {
 
 // Takes a leading sign off `rest`; only a "-" needs writing.
 void ReadSign(std::string_view& rest, std::string& out) {
-    if (SkipPrefix(rest, "-")) {
+    if (rest.starts_with('-')) {
         out.push_back('-');
-    } else {
-        SkipPrefix(rest, "+");
+    }
+    if (rest.starts_with('-') || rest.starts_with('+')) {
+        rest.remove_prefix(1);
     }
 }
 
@@ -158,7 +154,6 @@ class Magnitude {
 // a "." for the separator. Gives the digits' magnitude, or nothing when there is no digit.
 std::optional<long long> ReadDigits(std::string_view& rest, const NumberFormat& format,
                                     std::string& out) {
-    const Grouping grouping = GroupingOf(format);
     Magnitude magnitude;
     bool anyDigit = false;
     bool inFraction = false;
@@ -168,7 +163,7 @@ std::optional<long long> ReadDigits(std::string_view& rest, const NumberFormat& 
             out.push_back(rest.front());
             anyDigit = true;
             rest.remove_prefix(1);
-        } else if (!inFraction && anyDigit && grouping.SkipSeparator(rest)) {
+        } else if (!inFraction && anyDigit && SkipGrouping(rest, format)) {
             continue;  // grouping only guides the eye
         } else if (!inFraction && SkipPrefix(rest, format.decimal)) {
             out.push_back('.');
