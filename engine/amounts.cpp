@@ -1,5 +1,6 @@
 #include "engine/amounts.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -11,6 +12,21 @@ namespace engine {
 namespace {
 
 constexpr double kTwoTo63 = 9223372036854775808.0;
+constexpr double kLowestLong = static_cast<double>(std::numeric_limits<std::int32_t>::min());
+constexpr double kHighestLong = static_cast<double>(std::numeric_limits<std::int32_t>::max());
+// Every Currency lies within this many dollars either side of zero.
+constexpr double kCurrencyDollarBound = 1e15;
+constexpr int kSignificantDigits = 15;
+constexpr std::size_t kDigitsPerGroup = 3;
+constexpr std::uint64_t kCentsPerDollar = 100;
+constexpr std::uint64_t kUnitsPerCent =
+    static_cast<std::uint64_t>(Currency::kUnitsPerDollar) / kCentsPerDollar;
+// Far beyond every double's exponent; counting stops there so that it cannot overflow.
+constexpr long long kExponentCap = 1'000'000'000;
+
+// Blanks that group digits. Where the locale groups with one of them, people type whichever
+// their keyboard gives, so there each of them is read as grouping.
+constexpr std::array<std::string_view, 4> kGroupingBlanks{" ", "\u00a0", "\u2009", "\u202f"};
 
 std::string Describe(std::optional<Input> input, std::string_view text, std::string_view reason) {
     std::string message;
@@ -43,9 +59,9 @@ bool IsBlank(char c) {
 // Groups the decimal digits of a whole number in threes from the right.
 std::string Grouped(std::string_view digits, std::string_view separator) {
     std::string out;
-    out.reserve(digits.size() + digits.size() / 3 * separator.size());
+    out.reserve(digits.size() + digits.size() / kDigitsPerGroup * separator.size());
     for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) {
+        if (i > 0 && (digits.size() - i) % kDigitsPerGroup == 0) {
             out.append(separator);
         }
         out.push_back(digits[i]);
@@ -60,89 +76,145 @@ struct CleanNumber {
     long long magnitude = 0;  // roughly log10 of the value
 };
 
-std::optional<CleanNumber> Clean(std::string_view text, const NumberFormat& format) {
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && IsBlank(text[first])) {
-        ++first;
+// Takes `prefix` off the front of `rest` when it is there (and not empty).
+bool SkipPrefix(std::string_view& rest, std::string_view prefix) {
+    if (prefix.empty() || !rest.starts_with(prefix)) {
+        return false;
     }
-    while (last > first && IsBlank(text[last - 1])) {
-        --last;
-    }
-    const std::string_view body = text.substr(first, last - first);
-    // A locale whose two separators coincide cannot be read unambiguously; read no grouping.
-    const std::string_view group =
-        format.group == format.decimal ? std::string_view{} : std::string_view{format.group};
-    const std::string_view decimal = format.decimal;
+    rest.remove_prefix(prefix.size());
+    return true;
+}
 
-    CleanNumber clean;
-    std::size_t i = 0;
-    if (i < body.size() && (body[i] == '+' || body[i] == '-')) {
-        if (body[i] == '-') {
-            clean.text.push_back('-');
-        }
-        ++i;
+bool IsGroupingBlank(std::string_view text) {
+    return std::ranges::find(kGroupingBlanks, text) != kGroupingBlanks.end();
+}
+
+// Takes a grouping separator off `rest`: the locale's own or, where that is a blank (and the
+// decimal separator is not), any grouping blank.
+bool SkipGrouping(std::string_view& rest, const NumberFormat& format) {
+    // A locale whose two separators coincide cannot be read unambiguously; read no grouping.
+    if (format.group == format.decimal) {
+        return false;
     }
+    if (SkipPrefix(rest, format.group)) {
+        return true;
+    }
+    if (!IsGroupingBlank(format.group) || IsGroupingBlank(format.decimal)) {
+        return false;
+    }
+    for (const std::string_view blank : kGroupingBlanks) {
+        if (SkipPrefix(rest, blank)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// Takes a leading sign off `rest`; only a "-" needs writing.
+void ReadSign(std::string_view& rest, std::string& out) {
+    if (rest.starts_with('-')) {
+        out.push_back('-');
+    }
+    if (rest.starts_with('-') || rest.starts_with('+')) {
+        rest.remove_prefix(1);
+    }
+}
+
+// Roughly log10 of a number, from where its first significant digit stands.
+class Magnitude {
+  public:
+    void Count(char digit, bool inFraction) {
+        significant_ = significant_ || digit != '0';
+        if (significant_ && !inFraction) {
+            ++wholeDigits_;
+        }
+        if (!significant_ && inFraction) {
+            ++fractionZeros_;
+        }
+    }
+    long long Value() const { return wholeDigits_ > 0 ? wholeDigits_ : -fractionZeros_; }
+
+  private:
+    bool significant_ = false;
+    long long wholeDigits_ = 0;    // significant digits before the separator
+    long long fractionZeros_ = 0;  // zeros after the separator before the first significant one
+};
+
+// Takes the digits with their grouping and decimal separator off `rest`, writing the digits and
+// a "." for the separator. Gives the digits' magnitude, or nothing when there is no digit.
+std::optional<long long> ReadDigits(std::string_view& rest, const NumberFormat& format,
+                                    std::string& out) {
+    Magnitude magnitude;
     bool anyDigit = false;
     bool inFraction = false;
-    bool significant = false;
-    long long wholeDigits = 0;    // significant digits before the separator
-    long long fractionZeros = 0;  // zeros after the separator before the first significant one
-    while (i < body.size()) {
-        const char c = body[i];
-        if (IsDigit(c)) {
-            significant = significant || c != '0';
-            if (significant && !inFraction) {
-                ++wholeDigits;
-            }
-            if (!significant && inFraction) {
-                ++fractionZeros;
-            }
-            clean.text.push_back(c);
+    while (!rest.empty()) {
+        if (IsDigit(rest.front())) {
+            magnitude.Count(rest.front(), inFraction);
+            out.push_back(rest.front());
             anyDigit = true;
-            ++i;
-        } else if (!inFraction && anyDigit && !group.empty() && body.substr(i).starts_with(group)) {
-            i += group.size();
-        } else if (!inFraction && !decimal.empty() && body.substr(i).starts_with(decimal)) {
-            clean.text.push_back('.');
+            rest.remove_prefix(1);
+        } else if (!inFraction && anyDigit && SkipGrouping(rest, format)) {
+            continue;  // grouping only guides the eye
+        } else if (!inFraction && SkipPrefix(rest, format.decimal)) {
+            out.push_back('.');
             inFraction = true;
-            i += decimal.size();
         } else {
             break;
         }
     }
-    if (!anyDigit) {
-        return std::nullopt;
+    return anyDigit ? std::optional(magnitude.Value()) : std::nullopt;
+}
+
+// Takes an exponent ("e-5") off `rest`, writing it as from_chars reads it. Gives its value, 0
+// when there is none, and nothing when its "e" has no digits.
+std::optional<long long> ReadExponent(std::string_view& rest, std::string& out) {
+    if (!rest.starts_with('e') && !rest.starts_with('E')) {
+        return 0;
     }
+    out.push_back('e');
+    rest.remove_prefix(1);
+    const bool negative = rest.starts_with('-');
+    if (rest.starts_with('+') || negative) {
+        out.push_back(rest.front());
+        rest.remove_prefix(1);
+    }
+    const std::size_t digitsStart = out.size();
     long long exponent = 0;
-    if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
-        clean.text.push_back('e');
-        ++i;
-        bool negative = false;
-        if (i < body.size() && (body[i] == '+' || body[i] == '-')) {
-            negative = body[i] == '-';
-            clean.text.push_back(body[i]);
-            ++i;
+    for (; !rest.empty() && IsDigit(rest.front()); rest.remove_prefix(1)) {
+        if (exponent < kExponentCap) {
+            exponent = exponent * 10 + (rest.front() - '0');
         }
-        const std::size_t digitsStart = i;
-        while (i < body.size() && IsDigit(body[i])) {
-            if (exponent < 1'000'000'000) {
-                exponent = exponent * 10 + (body[i] - '0');
-            }
-            clean.text.push_back(body[i]);
-            ++i;
-        }
-        if (i == digitsStart) {
-            return std::nullopt;
-        }
-        if (negative) {
-            exponent = -exponent;
-        }
+        out.push_back(rest.front());
     }
-    if (i != body.size()) {
+    if (out.size() == digitsStart) {
         return std::nullopt;
     }
-    clean.magnitude = (wholeDigits > 0 ? wholeDigits : -fractionZeros) + exponent;
+    return negative ? -exponent : exponent;
+}
+
+std::optional<CleanNumber> Clean(std::string_view text, const NumberFormat& format) {
+    std::string_view rest = TrimBlanks(text);
+    CleanNumber clean;
+    ReadSign(rest, clean.text);
+    const std::optional<long long> digits = ReadDigits(rest, format, clean.text);
+    if (!digits) {
+        return std::nullopt;
+    }
+    const std::optional<long long> exponent = ReadExponent(rest, clean.text);
+    if (!exponent || !rest.empty()) {
+        return std::nullopt;
+    }
+    clean.magnitude = *digits + *exponent;
     return clean;
 }
 
@@ -180,11 +252,10 @@ std::partial_ordering operator<=>(Currency value, double number) {
     if (std::isnan(number)) {
         return std::partial_ordering::unordered;
     }
-    // Every Currency lies within +-1e15 dollars.
-    if (number >= 1e15) {
+    if (number >= kCurrencyDollarBound) {
         return std::partial_ordering::less;
     }
-    if (number <= -1e15) {
+    if (number <= -kCurrencyDollarBound) {
         return std::partial_ordering::greater;
     }
     const double wholeNumber = std::floor(number);
@@ -231,7 +302,7 @@ double TextToDouble(std::string_view text, const NumberFormat& format) {
 
 std::int32_t RoundToLong(double value) {
     const double rounded = RoundHalfEven(value);
-    if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) {
+    if (!(rounded >= kLowestLong && rounded <= kHighestLong)) {
         throw OverflowError(DoubleToText(value));
     }
     return static_cast<std::int32_t>(rounded);
@@ -265,7 +336,7 @@ std::string DoubleToText(double value, const NumberFormat& format) {
     }
     std::array<char, 64> buffer{};
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                      std::chars_format::general, 15);
+                                      std::chars_format::general, kSignificantDigits);
     std::string out;
     for (const char* p = buffer.data(); p != result.ptr; ++p) {
         if (*p == '.') {
@@ -282,9 +353,9 @@ std::string FormatAmount(Currency value, const NumberFormat& format) {
     // Magnitude in unsigned arithmetic: the most negative Currency has no positive twin.
     const std::uint64_t units = negative ? 0 - static_cast<std::uint64_t>(value.Units())
                                          : static_cast<std::uint64_t>(value.Units());
-    const std::uint64_t cents = (units + 50) / 100;
-    const std::uint64_t dollars = cents / 100;
-    const std::uint64_t remainder = cents % 100;
+    const std::uint64_t cents = (units + kUnitsPerCent / 2) / kUnitsPerCent;
+    const std::uint64_t dollars = cents / kCentsPerDollar;
+    const std::uint64_t remainder = cents % kCentsPerDollar;
     std::string out;
     if (negative && cents != 0) {
         out.push_back('-');

@@ -2,6 +2,11 @@
 //
 // Plain standard C++: no toolkit, no I/O. Every rounding rule here decides where a goal
 // search stops, so each function states its rule.
+//
+// The number rules stay as they are: a 32-bit whole-year count, text positions counted up to
+// 32,767, 15 significant digits, exact halves rounded to even and money in four decimals. The
+// result sentences depend on them, and people compare the figures they saved, to the cent, with
+// the ones this calculator has always given.
 #pragma once
 
 #include <compare>
@@ -74,7 +79,9 @@ class Currency {
 
 // Reads a number in the user's locale: surrounding blanks, a leading sign, grouping
 // separators within the whole part, one decimal separator and an exponent (1.5e3) are
-// accepted. Throws ConversionError for anything else, OverflowError beyond the double range.
+// accepted. Where the locale groups with a blank, a space, no-break space, thin space or narrow
+// no-break space all group. Throws ConversionError for anything else, OverflowError beyond the
+// double range.
 double TextToDouble(std::string_view text, const NumberFormat& format = {});
 
 // Nearest whole number, an exact half to the even neighbour; OverflowError outside 32 bits.

@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
 
 namespace engine {
 
@@ -15,11 +17,13 @@ constexpr double kScenarioRate = 0.2;
 constexpr double kScenarioGoal = 1'000'000;
 constexpr double kScenarioStep = 10;
 constexpr double kMonthsPerYear = 12;
+constexpr double kPercent = 100;
 constexpr int kPaymentAtEnd = 0;
 constexpr std::int32_t kLastPosition = 32'767;
 
 // Beyond this many steps of at most $50, need * 12 would no longer be held exactly.
-constexpr std::int64_t kMaxExactSteps = (std::int64_t{1} << 53) / 600;
+constexpr std::int64_t kMaxExactSteps = (std::int64_t{1} << std::numeric_limits<double>::digits) /
+                                        static_cast<std::int64_t>(kGoalStep * kMonthsPerYear);
 
 constexpr const char* kHeading = "Getting to that 2 Million Dollar Nest Egg";
 constexpr const char* kOnThePath =
@@ -130,6 +134,23 @@ std::optional<double> SmallestContribution(const Projection& projection, double 
     return need;
 }
 
+// Positions count UTF-16 code units: one per UTF-8 lead byte, two for a four-byte sequence's.
+int Utf16Units(char c) {
+    constexpr unsigned kTailMask = 0xC0;
+    constexpr unsigned kTailBits = 0x80;  // 10xxxxxx continues a sequence
+    constexpr unsigned kFourByteLead = 0xF0;
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & kTailMask) == kTailBits) {
+        return 0;
+    }
+    return byte >= kFourByteLead ? 2 : 1;
+}
+
+// The age to blame for a horizon too long to calculate with: the one further from zero.
+Input AgeToFix(double retireAge, double currentAge) {
+    return std::fabs(retireAge) >= std::fabs(currentAge) ? Input::RetireAge : Input::CurrentAge;
+}
+
 // The box to blame when a balance leaves the Currency range: an age when a single dollar a
 // year already does over this horizon, else the starting balance when it alone does, else
 // `otherwise`.
@@ -137,7 +158,7 @@ Input OverflowCulprit(double retireAge, double currentAge, const Projection& pro
                       Input otherwise) {
     const auto fits = [](std::optional<double> value) { return value && TryToCurrency(*value); };
     if (!fits(TryFV(projection.rate, projection.years, -1.0, -1.0, kPaymentAtEnd))) {
-        return std::fabs(retireAge) >= std::fabs(currentAge) ? Input::RetireAge : Input::CurrentAge;
+        return AgeToFix(retireAge, currentAge);
     }
     if (!fits(projection.TryValue(0.0))) {
         return Input::StartBal;
@@ -145,20 +166,126 @@ Input OverflowCulprit(double retireAge, double currentAge, const Projection& pro
     return otherwise;
 }
 
+// The window's texts as numbers.
+struct Numbers {
+    std::string rateText;  // the rate item without its "%", as the projection sentence shows it
+    double rate = 0;
+    double retireAge = 0;
+    double currentAge = 0;
+    std::int32_t years = 0;
+    double monthly = 0;
+    double start = 0;
+};
+
+// Reads the texts in the order the calculator always has, so that the first bad one is blamed.
+Numbers ReadNumbers(const NestEggInputs& inputs, const NumberFormat& format) {
+    const auto read = [&](Input input) {
+        return Blaming(inputs, input, [&] { return TextToDouble(TextOf(inputs, input), format); });
+    };
+    Numbers numbers;
+    std::string rateItem = inputs.rateItem;  // Strip rewrites the text it is given
+    numbers.rateText = Blaming(inputs, Input::Rate, [&] { return Strip(rateItem, "%"); });
+    numbers.rate =
+        Blaming(inputs, Input::Rate, [&] { return TextToDouble(numbers.rateText, format); }) /
+        kPercent;
+    numbers.retireAge = read(Input::RetireAge);
+    numbers.currentAge = read(Input::CurrentAge);
+    numbers.years = Blaming(inputs, AgeToFix(numbers.retireAge, numbers.currentAge),
+                            [&] { return RoundToLong(numbers.retireAge - numbers.currentAge); });
+    numbers.monthly = read(Input::Monthly);
+    numbers.start = read(Input::StartBal);
+    return numbers;
+}
+
+// One press of Calculate: the projection, the two searches and their sentences.
+class Calculation {
+  public:
+    Calculation(const NestEggInputs& inputs, const NumberFormat& format)
+        : inputs_(inputs),
+          format_(format),
+          numbers_(ReadNumbers(inputs, format)),
+          atRate_{numbers_.rate, numbers_.years, numbers_.start} {}
+
+    Currency Projected() const {
+        return BlamingOverflow(atRate_, Input::Monthly,
+                               [&] { return atRate_.Balance(numbers_.monthly); });
+    }
+
+    // The monthly contribution that takes the user's rate to the goal.
+    std::optional<double> GoalContribution() const {
+        return BlamingOverflow(atRate_, Input::StartBal,
+                               [&] { return SmallestContribution(atRate_, kGoal, kGoalStep); });
+    }
+
+    // The search at the scenario rate starts from the balance at the user's rate, so a balance
+    // already at the scenario goal needs nothing.
+    std::optional<double> ScenarioContribution(Currency projected) const {
+        if (projected >= kScenarioGoal) {
+            return 0.0;
+        }
+        const Projection atScenarioRate{kScenarioRate, numbers_.years, numbers_.start};
+        return BlamingOverflow(atScenarioRate, Input::StartBal, [&] {
+            return SmallestContribution(atScenarioRate, kScenarioGoal, kScenarioStep);
+        });
+    }
+
+    std::string ProjectionSentence(Currency projected) const {
+        return "Your $" + inputs_.startBal + " will grow to $" + FormatAmount(projected, format_) +
+               " if left in a tax deferred account for " + LongToText(numbers_.years) +
+               " years while growing at consistent " + numbers_.rateText + "% per year.";
+    }
+
+    std::string GoalSentence(std::optional<double> need) const {
+        if (!need) {
+            return numbers_.years > 0 ? kGoalOutOfReachAtRate : kGoalNeedsLaterRetirement;
+        }
+        return "At the interest rate of " + DoubleToText(numbers_.rate * kPercent, format_) +
+               "% you will need to add $" + FormatAmount(*need, format_) +
+               " per month to achieve a $2 Million Dollar Nest Egg";
+    }
+
+    std::string ScenarioSentence(std::optional<double> need20) const {
+        if (!need20) {
+            return kScenarioNeedsLaterRetirement;
+        }
+        if (*need20 != kScenarioStep) {
+            return "At the rate of 20% you only need to add $" + DoubleToText(*need20, format_) +
+                   " per month to achieve a million dollar nest egg.";
+        }
+        return "At the rate of 20% annual interest your money will grow to over 2 million "
+               "in those " +
+               LongToText(numbers_.years) + " years.";
+    }
+
+  private:
+    // Runs `step`, turning an overflow into one that names the box to fix.
+    template <class Step>
+    std::invoke_result_t<Step> BlamingOverflow(const Projection& projection, Input otherwise,
+                                               Step&& step) const {
+        try {
+            return step();
+        } catch (const OverflowError&) {
+            const Input culprit =
+                OverflowCulprit(numbers_.retireAge, numbers_.currentAge, projection, otherwise);
+            throw OverflowError(TextOf(inputs_, culprit), culprit);
+        }
+    }
+
+    const NestEggInputs& inputs_;
+    const NumberFormat& format_;
+    const Numbers numbers_;
+    const Projection atRate_;
+};
+
 }  // namespace
 
 std::string Strip(std::string& psLine, std::string_view psRemoveStr) {
     if (psRemoveStr.empty()) {
         throw std::invalid_argument("Strip needs a text to remove");
     }
-    // Positions count UTF-16 code units: one per UTF-8 lead byte, two for a four-byte one.
-    const auto units = [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return (byte & 0xC0) == 0x80 ? 0 : (byte >= 0xF0 ? 2 : 1);
-    };
     std::int64_t removedUnits = 0;
     for (const char c : psRemoveStr) {
-        removedUnits += units(c);
+        removedUnits += Utf16Units(c);
     }
     // Restarting the search from the first character after each removal finds the match that
     // ends first, since all matches have one length; `kept` never holds a whole match, so the
@@ -168,7 +295,7 @@ std::string Strip(std::string& psLine, std::string_view psRemoveStr) {
     std::int64_t keptUnits = 0;
     for (const char c : psLine) {
         kept.push_back(c);
-        keptUnits += units(c);
+        keptUnits += Utf16Units(c);
         if (kept.ends_with(psRemoveStr)) {
             if (keptUnits - removedUnits + 1 > kLastPosition) {
                 throw OverflowError(psLine);
@@ -182,73 +309,17 @@ std::string Strip(std::string& psLine, std::string_view psRemoveStr) {
 }
 
 NestEggResult ProjectNestEgg(const NestEggInputs& inputs, const NumberFormat& format) {
-    const auto read = [&](Input input) {
-        return Blaming(inputs, input, [&] { return TextToDouble(TextOf(inputs, input), format); });
-    };
-    std::string rateText = inputs.rateItem;
-    Blaming(inputs, Input::Rate, [&] { return Strip(rateText, "%"); });
-    const double rate =
-        Blaming(inputs, Input::Rate, [&] { return TextToDouble(rateText, format); }) / 100;
-    const double retireAge = read(Input::RetireAge);
-    const double currentAge = read(Input::CurrentAge);
-    const Input ageToFix =
-        std::fabs(retireAge) >= std::fabs(currentAge) ? Input::RetireAge : Input::CurrentAge;
-    const std::int32_t years =
-        Blaming(inputs, ageToFix, [&] { return RoundToLong(retireAge - currentAge); });
-    const double monthlyAmount = read(Input::Monthly);
-    const double startAmount = read(Input::StartBal);
-
-    const Projection atRate{rate, years, startAmount};
-    const auto blamingOverflow = [&](const Projection& projection, Input otherwise, auto&& step) {
-        try {
-            return step();
-        } catch (const OverflowError&) {
-            const Input culprit = OverflowCulprit(retireAge, currentAge, projection, otherwise);
-            throw OverflowError(TextOf(inputs, culprit), culprit);
-        }
-    };
-    const Currency projected =
-        blamingOverflow(atRate, Input::Monthly, [&] { return atRate.Balance(monthlyAmount); });
-
+    const Calculation calculation(inputs, format);
+    const Currency projected = calculation.Projected();
     NestEggResult result;
-    result.projectionText = "Your $" + inputs.startBal + " will grow to $" +
-                            FormatAmount(projected, format) +
-                            " if left in a tax deferred account for " + LongToText(years) +
-                            " years while growing at consistent " + rateText + "% per year.";
+    result.projectionText = calculation.ProjectionSentence(projected);
     if (projected >= kGoal) {
         result.goalText = kOnThePath;
         return result;
     }
     result.headingText = kHeading;
-
-    const std::optional<double> need = blamingOverflow(
-        atRate, Input::StartBal, [&] { return SmallestContribution(atRate, kGoal, kGoalStep); });
-    if (need) {
-        result.goalText = "At the interest rate of " + DoubleToText(rate * 100, format) +
-                          "% you will need to add $" + FormatAmount(*need, format) +
-                          " per month to achieve a $2 Million Dollar Nest Egg";
-    } else {
-        result.goalText = years > 0 ? kGoalOutOfReachAtRate : kGoalNeedsLaterRetirement;
-    }
-
-    std::optional<double> need20 = 0.0;
-    if (projected < kScenarioGoal) {
-        const Projection atScenarioRate{kScenarioRate, years, startAmount};
-        need20 = blamingOverflow(atScenarioRate, Input::StartBal, [&] {
-            return SmallestContribution(atScenarioRate, kScenarioGoal, kScenarioStep);
-        });
-    }
-    if (!need20) {
-        result.scenarioText = kScenarioNeedsLaterRetirement;
-    } else if (*need20 != kScenarioStep) {
-        result.scenarioText = "At the rate of 20% you only need to add $" +
-                              DoubleToText(*need20, format) +
-                              " per month to achieve a million dollar nest egg.";
-    } else {
-        result.scenarioText =
-            "At the rate of 20% annual interest your money will grow to over 2 million in those " +
-            LongToText(years) + " years.";
-    }
+    result.goalText = calculation.GoalSentence(calculation.GoalContribution());
+    result.scenarioText = calculation.ScenarioSentence(calculation.ScenarioContribution(projected));
     result.hasScenario = true;
     return result;
 }

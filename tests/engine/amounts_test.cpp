@@ -39,7 +39,13 @@ TEST(TextToDouble, ReadsNumbersAsTheLocaleWritesThem) {
                  {"40,000", kGerman, 40},
                  {"1.234.567,5", kGerman, 1234567.5},
                  {"-0,25", kGerman, -0.25},
-                 {"1\u202f234,5", kFrench, 1234.5}};
+                 {"1\u202f234,5", kFrench, 1234.5},
+                 // Where the locale groups with a blank, "40 000" typed with another was refused.
+                 {"40 000", kFrench, 40000},
+                 {"40\u00a0000", kFrench, 40000},
+                 {"40\u2009000", kFrench, 40000},
+                 {"1 234\u00a0567\u202f890,5", kFrench, 1234567890.5},
+                 {"40\u202f000", NumberFormat{",", "\u00a0"}, 40000}};
     for (const auto& c : cases) {
         EXPECT_EQ(TextToDouble(c.text, c.format), c.expected) << '"' << c.text << '"';
     }
@@ -65,6 +71,8 @@ TEST(TextToDouble, RejectsTextThatIsNotANumber) {
                  {"$5", kEnglish},
                  {"5%", kEnglish},
                  {"1 000", kEnglish},
+                 {"40\u00a0000", kEnglish},  // blanks group only where the locale groups with one
+                 {"40 000", kGerman},
                  {"1.5,0", kEnglish},
                  {"1,5.0", kGerman},
                  {"-", kEnglish},

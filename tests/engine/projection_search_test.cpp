@@ -36,14 +36,20 @@ class InputMaker {
 
     NestEggInputs Make(const NumberFormat& format) {
         NestEggInputs in;
+        // One draw per statement: the order of draws within one expression is the compiler's.
         in.rateItem = std::to_string(Pick(5, 20)) + "%";
-        const double current = Pick(18, 80) + Fraction();
-        const double retire = current + Pick(-6, 45) + Fraction();
+        const int currentYears = Pick(18, 80);
+        const double current = currentYears + Fraction();
+        const int yearsToGo = Pick(-6, 45);
+        const double retire = current + yearsToGo + Fraction();
         in.currentAge = Text(current, format, false);
         in.retireAge = Text(retire, format, false);
-        in.monthly = Text(Amount(6.5, 0.2, 0.1), format, Chance(0.5));
+        const bool groupMonthly = Chance(0.5);
+        in.monthly = Text(Amount(6.5, 0.2, 0.1), format, groupMonthly);
+        const bool groupBalance = Chance(0.6);
         // Mostly balances whose searches end within the bound, now and then huge ones.
-        in.startBal = Text(Amount(Chance(0.08) ? 17 : 9, 0.35, 0.08), format, Chance(0.6));
+        const double balanceExponent = Chance(0.08) ? 17 : 9;
+        in.startBal = Text(Amount(balanceExponent, 0.35, 0.08), format, groupBalance);
         return in;
     }
 
