@@ -43,10 +43,7 @@ class Form1 : public QWidget {
     void SetMessageHook(MessageHook hook);
 
   private:
-    void BuildControls();
     void ConnectEvents();
-    template <typename T>
-    T* Control(const char* name) const;
 
     void Form_Load();
     void Command2_Click();
