@@ -1,4 +1,11 @@
 // The calculator's one window: twenty controls and the handlers of their events.
+//
+// The names look old-fashioned on purpose. The controls keep the names the window was designed
+// with (inCurrentAge, Command2, Label9), and each handler is named after its control and event
+// (Command2_Click, comboRate_Change), so the code, its tests and what accessibility tools see all
+// use the same words. Positions and sizes are kept in twips, 1/1440 inch, the unit the layout
+// was drawn in: the control table can be checked against the design figure for figure, and at
+// 96 dots per inch 15 twips make one pixel.
 #pragma once
 
 #include <QLabel>
