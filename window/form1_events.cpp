@@ -12,6 +12,16 @@
 
 namespace {
 
+// The rate list: whole percents, lowest first.
+constexpr int kLowestRate = 5;
+constexpr int kHighestRate = 20;
+
+// A combo's index when none of its items is selected.
+constexpr int kNoItem = -1;
+
+// The first result line grows to this size with its first result, and keeps it.
+constexpr int kResultPoints = 12;
+
 std::string ToEngine(const QString& text) {
     return text.toStdString();
 }
@@ -39,7 +49,7 @@ void Form1::ConnectEvents() {
 }
 
 void Form1::Form_Load() {
-    for (int rate = 5; rate <= 20; ++rate) {
+    for (int rate = kLowestRate; rate <= kHighestRate; ++rate) {
         comboRate->addItem(QString::number(rate) + QLatin1Char('%'));
     }
     comboRate->setEditText(comboRate->itemText(0));
@@ -49,7 +59,7 @@ void Form1::comboRate_Change() {
     QLineEdit* edit = comboRate->lineEdit();
     const QString typed = edit->text();
     const int cursor = edit->cursorPosition();
-    comboRate->setCurrentIndex(-1);  // this also empties the text part
+    comboRate->setCurrentIndex(kNoItem);  // this also empties the text part
     edit->setText(typed);
     edit->setCursorPosition(cursor);
 }
@@ -57,7 +67,7 @@ void Form1::comboRate_Change() {
 void Form1::Command2_Click() {
     const int selected = comboRate->currentIndex();
     engine::NestEggInputs inputs;
-    inputs.rateItem = ToEngine(comboRate->itemText(selected == -1 ? 0 : selected));
+    inputs.rateItem = ToEngine(comboRate->itemText(selected == kNoItem ? 0 : selected));
     inputs.currentAge = ToEngine(inCurrentAge->text());
     inputs.retireAge = ToEngine(inRetireAge->text());
     inputs.monthly = ToEngine(inPayment->text());
@@ -75,7 +85,7 @@ void Form1::Command2_Click() {
     }
 
     QFont font = labelResult1->font();
-    font.setPointSize(12);
+    font.setPointSize(kResultPoints);
     labelResult1->setFont(font);
     labelResult1->setText(FromEngine(result.projectionText));
     Label7->setText(FromEngine(result.headingText));

@@ -22,8 +22,13 @@ constexpr char kCaption[] = "Dar Uridizo Dodode Vozo Rov  (v1.0)";
 // The layout is drawn in twips; at 96 dots per inch a pixel is 15 of them, and Qt scales
 // logical pixels for other screens.
 constexpr int kTwipsPerPixel = 15;
-constexpr int kClientWidth = 8250 / kTwipsPerPixel;
-constexpr int kClientHeight = 9180 / kTwipsPerPixel;
+
+constexpr int ToPixels(int twips) {
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+
+constexpr int kClientWidth = ToPixels(8250);
+constexpr int kClientHeight = ToPixels(9180);
 
 // One per control, named as the control, in the order the window defines them.
 enum class Control {
@@ -184,10 +189,6 @@ using Controls = std::array<QWidget*, kControlCount>;
 template <Control id>
 auto* Widget(const Controls& controls) {
     return static_cast<WidgetClass<kControls[Index(id)].kind>*>(controls[Index(id)]);
-}
-
-int ToPixels(int twips) {
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
 
 QWidget* CreateControl(const ControlDef& def, QWidget* parent) {
