@@ -8,34 +8,20 @@
 // 96 dots per inch 15 twips make one pixel.
 #pragma once
 
-#include <QLabel>
 #include <QWidget>
 
 #include <functional>
 
-#include "engine/amounts.h"
-
+class ClickLabel;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// A label that reports a click (press and release over it), as the web link needs.
-class ClickLabel : public QLabel {
-    Q_OBJECT
-
-  public:
-    using QLabel::QLabel;
-
-  signals:
-    void clicked();
-
-  protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-
-  private:
-    bool pressed_ = false;
-};
+namespace engine {
+class NumberError;
+enum class Input;
+}  // namespace engine
 
 class Form1 : public QWidget {
     Q_OBJECT

@@ -8,6 +8,7 @@
 
 #include "engine/projection.h"
 #include "storage/start_balance_file.h"
+#include "window/click_label.h"
 #include "window/form1.h"
 
 namespace {

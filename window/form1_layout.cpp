@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QIcon>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPalette>
 #include <QPushButton>
 
@@ -13,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "window/click_label.h"
 #include "window/form1.h"
 
 namespace {
@@ -323,24 +323,6 @@ QAccessibleInterface* CreateAccessibleLink(const QString& className, QObject* ob
 }
 
 }  // namespace
-
-void ClickLabel::mousePressEvent(QMouseEvent* event) {
-    pressed_ = event->button() == Qt::LeftButton;
-    QLabel::mousePressEvent(event);
-    if (pressed_) {
-        event->accept();  // keeps the release coming here rather than to the window
-    }
-}
-
-void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    pressed_ = false;
-    QLabel::mouseReleaseEvent(event);
-    if (click) {
-        emit clicked();
-    }
-}
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
     static const bool linkAccessible = (QAccessible::installFactory(CreateAccessibleLink), true);
