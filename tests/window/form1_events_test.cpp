@@ -6,15 +6,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
 
-#include <memory>
-
 #include "tests/window/window_test_support.h"
-#include "window/form1.h"
 
 namespace {
 
@@ -54,52 +49,27 @@ QString OneStepScenario(int years) {
         .arg(years);
 }
 
-struct Message {
-    QString title;
-    QString text;
-};
-
 }  // namespace
 
-class Form1EventsTest : public QObject {
+class Form1EventsTest : public QObject, public WindowFixture {
     Q_OBJECT
 
   public slots:
     void openUrl(const QUrl& url) { opened_.append(url); }
 
   private slots:
-    void initTestCase() {
-        QVERIFY(home_.isValid());
-        oldHome_ = qgetenv("HOME");
-        qputenv("HOME", home_.path().toLocal8Bit());
-        QDesktopServices::setUrlHandler("http", this, "openUrl");
+    void initTestCase() { QDesktopServices::setUrlHandler("http", this, "openUrl"); }
 
-        modalGuard_ = std::make_unique<ModalGuard>();
-    }
-
-    void cleanupTestCase() {
-        QDesktopServices::unsetUrlHandler("http");
-        qputenv("HOME", oldHome_);
-    }
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler("http"); }
 
     void init() {
-        messages_.clear();
         opened_.clear();
-        QFile::remove(home_.filePath("file1.txt"));
-        QDir(home_.filePath("file1.txt")).removeRecursively();
-
-        form_ = std::make_unique<Form1>();
-        form_->SetMessageHook([this](QWidget*, const QString& title, const QString& text) {
-            messages_.append({title, text});
-        });
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        QFile::remove(SavedFile());
+        QDir(SavedFile()).removeRecursively();
+        QVERIFY(Open());
     }
 
-    void cleanup() {
-        form_.reset();
-        QVERIFY2(!modalGuard_->Tripped(), "a modal dialog was opened around the message hook");
-    }
+    void cleanup() { QVERIFY2(Close(), "a modal dialog was opened around the message hook"); }
 
     void rateListRunsFromFiveToTwenty() {
         QComboBox* rate = Combo();
@@ -163,7 +133,7 @@ class Form1EventsTest : public QObject {
         QCOMPARE(Label("labelResult2")->text(), goal);
         QCOMPARE(Label("labelResult3")->text(), scenario);
         QCOMPARE(Label("labelResult1")->size(), QSize(473, 57));
-        QVERIFY(messages_.isEmpty());
+        QVERIFY(messages.isEmpty());
     }
 
     void goalMissedThenReached() {
@@ -215,7 +185,30 @@ class Form1EventsTest : public QObject {
         Click("Command2");
         QCOMPARE(Label("labelResult1")->text(), Projection("40,000", "280,544.16", 27, 5));
         QCOMPARE(rate->currentText(), typed);
-        QVERIFY(messages_.isEmpty());
+        QVERIFY(messages.isEmpty());
+    }
+
+    // Fails when the buttons stop taking Enter: keyboard users could neither calculate nor save.
+    void enterPressesTheFocusedButton() {
+        Button("Command2")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(Label("labelResult1")->text(), Projection("40,000", "280,544.16", 27, 5));
+
+        Button("Command1")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+        QFile file(SavedFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("40,000\r\n"));
+    }
+
+    // Fails when the cursor jumps to the end after each key typed into the rate box.
+    void typingInsideTheRateKeepsTheCursor() {
+        QLineEdit* rate = Combo()->lineEdit();
+        rate->setFocus();
+        rate->setCursorPosition(1);
+        QTest::keyClicks(rate, "12");
+        QCOMPARE(rate->text(), QStringLiteral("512%"));
+        QCOMPARE(rate->cursorPosition(), 3);
     }
 
     void failureLeavesTheWindowAsItWas_data() {
@@ -248,16 +241,16 @@ class Form1EventsTest : public QObject {
         Click("Command2");
 
         QCOMPARE(Snapshot(), before);
-        QCOMPARE(messages_.size(), 1);
-        QCOMPARE(messages_[0].title, kCaption);
-        QVERIFY2(messages_[0].text.contains(caption), qPrintable(messages_[0].text));
-        QVERIFY2(messages_[0].text.contains('"' + text + '"'), qPrintable(messages_[0].text));
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].title, kCaption);
+        QVERIFY2(messages[0].text.contains(caption), qPrintable(messages[0].text));
+        QVERIFY2(messages[0].text.contains('"' + text + '"'), qPrintable(messages[0].text));
         QCOMPARE(QApplication::focusWidget(), edit);
         QCOMPARE(edit->selectedText(), text);
 
         edit->setText(good);
         Click("Command2");
-        QCOMPARE(messages_.size(), 1);
+        QCOMPARE(messages.size(), 1);
         QCOMPARE(Label("labelResult1")->text(), Projection("40,000", "529,164.30", 27, 8));
     }
 
@@ -271,27 +264,27 @@ class Form1EventsTest : public QObject {
         Click("Command1");
         Click("Command1");
 
-        QFile file(home_.filePath("file1.txt"));
+        QFile file(SavedFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("12,345.6 \r\n"));
         QCOMPARE(Snapshot(), before);
-        QVERIFY(form_->isVisible());
-        QVERIFY(messages_.isEmpty());
+        QVERIFY(Window().isVisible());
+        QVERIFY(messages.isEmpty());
     }
 
     void failedCancelIsReported() {
-        QVERIFY(QDir(home_.path()).mkdir("file1.txt"));
+        QVERIFY(QDir().mkdir(SavedFile()));
         const QStringList before = Snapshot();
 
         Click("Command1");
 
-        QCOMPARE(messages_.size(), 1);
-        QCOMPARE(messages_[0].title, kCaption);
-        QVERIFY2(messages_[0].text.contains(QDir::toNativeSeparators(home_.filePath("file1.txt"))),
-                 qPrintable(messages_[0].text));
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].title, kCaption);
+        QVERIFY2(messages[0].text.contains(QDir::toNativeSeparators(SavedFile())),
+                 qPrintable(messages[0].text));
         QCOMPARE(Snapshot(), before);
-        QVERIFY(form_->isVisible());
-        QVERIFY(QFileInfo(home_.filePath("file1.txt")).isDir());
+        QVERIFY(Window().isVisible());
+        QVERIFY(QFileInfo(SavedFile()).isDir());
     }
 
     void linkOpensThePublisherPage() {
@@ -307,28 +300,6 @@ class Form1EventsTest : public QObject {
     }
 
   private:
-    template <typename T>
-    T* Find(const QString& name) const {
-        T* control = form_->findChild<T*>(name, Qt::FindDirectChildrenOnly);
-        if (control == nullptr) {
-            qFatal("no control %s", qPrintable(name));
-        }
-        return control;
-    }
-    QComboBox* Combo() const { return Find<QComboBox>("comboRate"); }
-    QLineEdit* Edit(const QString& name) const { return Find<QLineEdit>(name); }
-    QLabel* Label(const QString& name) const { return Find<QLabel>(name); }
-    void Click(const QString& name) const {
-        QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton);
-    }
-
-    QStringList Snapshot() const { return ControlsSnapshot(*form_); }
-
-    QTemporaryDir home_;
-    QByteArray oldHome_;
-    std::unique_ptr<ModalGuard> modalGuard_;
-    std::unique_ptr<Form1> form_;
-    QList<Message> messages_;
     QList<QUrl> opened_;
 };
 
