@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QValidator>
 
 #include <algorithm>
 #include <array>
@@ -191,11 +192,46 @@ auto* Widget(const Controls& controls) {
     return static_cast<WidgetClass<kControls[Index(id)].kind>*>(controls[Index(id)]);
 }
 
+// A box holds one line. A line break that comes in by paste, drop or code becomes the blank the
+// box shows for it, so that what is shown is what is saved.
+class OneLineValidator : public QValidator {
+  public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int&) const override {
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            if (IsLineBreak(input.at(i))) {
+                input[i] = QLatin1Char(' ');
+            }
+        }
+        return Acceptable;
+    }
+
+  private:
+    static bool IsLineBreak(QChar c) {
+        switch (c.unicode()) {
+            case u'\n':
+            case u'\v':
+            case u'\f':
+            case u'\r':
+            case 0x0085:  // next line
+            case 0x2028:  // line separator
+            case 0x2029:  // paragraph separator
+                return true;
+            default:
+                return false;
+        }
+    }
+};
+
 QWidget* CreateControl(const ControlDef& def, QWidget* parent) {
     const QString text = QString::fromUtf8(def.text);
     switch (def.kind) {
-        case Kind::TextBox:
-            return new WidgetClass<Kind::TextBox>(text, parent);
+        case Kind::TextBox: {
+            auto* box = new WidgetClass<Kind::TextBox>(text, parent);
+            box->setValidator(new OneLineValidator(box));
+            return box;
+        }
         case Kind::Button: {
             auto* button = new WidgetClass<Kind::Button>(text, parent);
             button->setAutoDefault(true);  // Enter presses the focused button
@@ -205,6 +241,7 @@ QWidget* CreateControl(const ControlDef& def, QWidget* parent) {
             auto* combo = new WidgetClass<Kind::Combo>(parent);
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setValidator(new OneLineValidator(combo));
             combo->setEditText(text);
             return combo;
         }

@@ -1,11 +1,14 @@
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QUrl>
 
@@ -254,6 +257,42 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QCOMPARE(Label("labelResult1")->text(), Projection("40,000", "529,164.30", 27, 8));
     }
 
+    // Fails when a message reads typed text as markup, or quotes so much of it that the box
+    // runs off the screen.
+    void messageShowsTypedTextPlainAndFits_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("quoted");
+        const QString markup = R"(<b>4</b>0 <img src="/some/local.png">)";
+        QTest::newRow("markup") << markup << markup;
+        const QString huge = QString(120'000, QLatin1Char('9')).replace(7, 1, QLatin1Char('x'));
+        QTest::newRow("huge") << huge << huge.left(40) + QChar(0x2026);
+    }
+    void messageShowsTypedTextPlainAndFits() {
+        QFETCH(QString, typed);
+        QFETCH(QString, quoted);
+        Edit("inCurrentAge")->setText(typed);
+        const ShownBox shown = ShowWithMessageBox("Command2");
+        QCOMPARE(shown.format, Qt::PlainText);
+        QVERIFY2(shown.text.contains('"' + quoted + '"'), qPrintable(shown.text.left(200)));
+        QVERIFY(shown.fitsTheScreen);
+    }
+
+    // Fails when a long home folder's path makes the message about a failed save run off the
+    // screen.
+    void failedSaveMessageFitsTheScreen() {
+        QString home = QFileInfo(SavedFile()).path();
+        while (home.size() < 3000) {
+            home += QLatin1Char('/') + QString(200, QLatin1Char('d'));
+        }
+        QVERIFY(QDir().mkpath(home + "/file1.txt"));
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home.toLocal8Bit());
+        const ShownBox shown = ShowWithMessageBox("Command1");
+        qputenv("HOME", oldHome);
+        QVERIFY2(shown.text.contains("/file1.txt.\n"), qPrintable(shown.text));
+        QVERIFY(shown.fitsTheScreen);
+    }
+
     void cancelSavesTheStartingBalance() {
         QLineEdit* balance = Edit("inStartBal");
         balance->clear();
@@ -270,6 +309,33 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QCOMPARE(Snapshot(), before);
         QVERIFY(Window().isVisible());
         QVERIFY(messages.isEmpty());
+    }
+
+    // Fails when a box keeps a pasted line break that it shows as a blank: the saved line would
+    // no longer be one line, nor what the box showed.
+    void pastedLineBreaksBecomeBlanks_data() {
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("LF, CR LF") << "40000\n123\r\n9"
+                                   << "40000 123  9";
+        QTest::newRow("VT, FF, NEL, LS, PS") << "1\v2\f3\u00854\u20285\u20296\t7"
+                                             << "1 2 3 4 5 6\t7";
+    }
+    void pastedLineBreaksBecomeBlanks() {
+        QFETCH(QString, pasted);
+        QFETCH(QString, kept);
+        QGuiApplication::clipboard()->setText(pasted);
+        for (QLineEdit* box : {Edit("inCurrentAge"), Edit("inRetireAge"), Edit("inPayment"),
+                               Combo()->lineEdit(), Edit("inStartBal")}) {
+            box->setFocus();
+            box->selectAll();
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(box->text(), kept);
+        }
+        Click("Command1");
+        QFile file(SavedFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), kept.toUtf8() + "\r\n");
     }
 
     void failedCancelIsReported() {
@@ -300,6 +366,30 @@ class Form1EventsTest : public QObject, public WindowFixture {
     }
 
   private:
+    struct ShownBox {
+        Qt::TextFormat format = Qt::AutoText;
+        QString text;
+        bool fitsTheScreen = false;
+    };
+    // Clicks the button with the window's own message box in place of the hook, and tells what
+    // the box showed.
+    ShownBox ShowWithMessageBox(const QString& button) {
+        ShownBox shown;
+        guard.Inspect([&shown](QWidget* modal) {
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                const QSize screen = box->screen()->availableSize();
+                shown = {box->textFormat(), box->text(),
+                         screen.boundedTo(box->frameSize()) == box->frameSize()};
+            }
+        });
+        Window().SetMessageHook({});
+        Click(button);
+        CollectMessages();
+        guard.Inspect({});
+        guard.Tripped();
+        return shown;
+    }
+
     QList<QUrl> opened_;
 };
 

@@ -96,9 +96,7 @@ class WindowFixture {
     [[nodiscard]] bool Open() {
         messages.clear();
         form_ = std::make_unique<Form1>();
-        form_->SetMessageHook([this](QWidget*, const QString& title, const QString& text) {
-            messages.append({title, text});
-        });
+        CollectMessages();
         form_->show();
         return home_.isValid() && QTest::qWaitForWindowActive(form_.get());
     }
@@ -107,6 +105,13 @@ class WindowFixture {
         form_.reset();
         guard.Inspect({});
         return !guard.Tripped();
+    }
+
+    // Puts the window's messages into `messages` instead of showing them.
+    void CollectMessages() {
+        form_->SetMessageHook([this](QWidget*, const QString& title, const QString& text) {
+            messages.append({title, text});
+        });
     }
 
     Form1& Window() const { return *form_; }
