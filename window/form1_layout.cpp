@@ -224,6 +224,18 @@ class OneLineValidator : public QValidator {
     }
 };
 
+QLabel* CreateLabel(Kind kind, const QString& text, QWidget* parent) {
+    QLabel* label = kind == Kind::Link ? new WidgetClass<Kind::Link>(text, parent)
+                                       : new WidgetClass<Kind::Label>(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (kind == Kind::Link) {
+        label->setCursor(Qt::PointingHandCursor);
+    }
+    return label;
+}
+
 QWidget* CreateControl(const ControlDef& def, QWidget* parent) {
     const QString text = QString::fromUtf8(def.text);
     switch (def.kind) {
@@ -246,17 +258,8 @@ QWidget* CreateControl(const ControlDef& def, QWidget* parent) {
             return combo;
         }
         case Kind::Label:
-        case Kind::Link: {
-            QLabel* label = def.kind == Kind::Link ? new WidgetClass<Kind::Link>(text, parent)
-                                                   : new WidgetClass<Kind::Label>(text, parent);
-            label->setTextFormat(Qt::PlainText);
-            label->setWordWrap(true);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            if (def.kind == Kind::Link) {
-                label->setCursor(Qt::PointingHandCursor);
-            }
-            return label;
-        }
+        case Kind::Link:
+            return CreateLabel(def.kind, text, parent);
     }
     return nullptr;
 }
