@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -64,30 +65,23 @@ constexpr std::size_t kControlCount = Index(Control::Label1) + 1;
 enum class Kind { TextBox, Button, Combo, Label, Link };
 
 // The Qt class that stands for each kind of control.
-template <Kind>
-struct ClassOf;
-template <>
-struct ClassOf<Kind::TextBox> {
-    using type = QLineEdit;
-};
-template <>
-struct ClassOf<Kind::Button> {
-    using type = QPushButton;
-};
-template <>
-struct ClassOf<Kind::Combo> {
-    using type = QComboBox;
-};
-template <>
-struct ClassOf<Kind::Label> {
-    using type = QLabel;
-};
-template <>
-struct ClassOf<Kind::Link> {
-    using type = ClickLabel;
-};
 template <Kind kind>
-using WidgetClass = typename ClassOf<kind>::type;
+constexpr auto ClassOf() {
+    if constexpr (kind == Kind::TextBox) {
+        return std::type_identity<QLineEdit>{};
+    } else if constexpr (kind == Kind::Button) {
+        return std::type_identity<QPushButton>{};
+    } else if constexpr (kind == Kind::Combo) {
+        return std::type_identity<QComboBox>{};
+    } else if constexpr (kind == Kind::Label) {
+        return std::type_identity<QLabel>{};
+    } else {
+        static_assert(kind == Kind::Link);
+        return std::type_identity<ClickLabel>{};
+    }
+}
+template <Kind kind>
+using WidgetClass = typename decltype(ClassOf<kind>())::type;
 
 struct FontDef {
     const char* family;  // nullptr: the platform's default font for the kind
