@@ -2,7 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "engine/projection.h"
-#include "tests/engine/literal_projection.h"
+#include "literal_projection.h"
 
 namespace {
 

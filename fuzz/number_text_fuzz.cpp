@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "engine/amounts.h"
-#include "fuzz/fuzz_common.h"
+#include "fuzz_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {

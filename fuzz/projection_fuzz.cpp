@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "engine/projection.h"
-#include "fuzz/fuzz_common.h"
+#include "fuzz_common.h"
 
 namespace {
 

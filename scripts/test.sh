@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Builds everything into build/ and runs every test: the engine's tests under AddressSanitizer
-# and UndefinedBehaviorSanitizer, its fuzz targets for half a minute each, then every test of the
-# normal build: window, install and package checks included.
+# Builds everything into build/ and runs every test: the engine's, the file's and the window's
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer, the engine's fuzz targets for half
+# a minute each, then every test of the normal build: window, install and package checks included.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-ensure_locale de_DE.UTF-8
+ensure_locales "de_DE.UTF-8 UTF-8" "de_DE ISO-8859-1"
 
 jobs=$(nproc)
 cmake --preset sanitize >/dev/null

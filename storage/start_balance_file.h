@@ -7,18 +7,24 @@
 
 namespace storage {
 
-// C:\file1.txt on Windows; elsewhere there is no drive C, so file1.txt in the home folder.
-QString StartBalanceFilePath();
+// C:\file1.txt on Windows; elsewhere there is no drive C, so file1.txt in the home folder: $HOME,
+// or the password database's entry when HOME is unset or empty. None when neither names one.
+std::optional<QString> StartBalanceFilePath();
 
 struct SaveFailure {
     QString fileName;  // with the platform's own separators, ready to show
     QString reason;
 };
 
-// Replaces the file with psText and a carriage return and line feed, in the locale's 8-bit
-// encoding. The new file is swapped in whole or not at all, so a failure leaves any earlier
-// file as it was.
-[[nodiscard]] std::optional<SaveFailure> SaveStartBalance(
-    const QString& psText, const QString& psFileName = StartBalanceFilePath());
+// Replaces the file with psText and a carriage return and line feed, in the character set of
+// the locale the application runs in. The new file is swapped in whole or not at all, so a
+// failure leaves any earlier file as it was; only a folder that allows no new file in it makes
+// the save write the file in place. A link is written through to its target, but never to
+// anything other than an ordinary file.
+[[nodiscard]] std::optional<SaveFailure> SaveStartBalance(const QString& psText,
+                                                          const QString& psFileName);
+
+// The same, to StartBalanceFilePath().
+[[nodiscard]] std::optional<SaveFailure> SaveStartBalance(const QString& psText);
 
 }  // namespace storage

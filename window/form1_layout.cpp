@@ -149,11 +149,11 @@ constexpr std::array<ControlDef, kControlCount> kControls{{
     {Control::Label6, "Label6",             Kind::Label,     480,  4200,  1695,   375, 15,
      "Result:", kArial975, kActiveBorder, kMenuText, nullptr},
     {Control::labelResult3, "labelResult3", Kind::Label,     480,  7080,  7095,   855, 14,
-     "", kArial9, kNoColour, kNoColour, "Result: at 20%"},
+     "", kArial9, kNoColour, kNoColour, nullptr},
     {Control::labelResult2, "labelResult2", Kind::Label,     480,  6120,  7095,   855, 13,
-     "", kArial9, kNoColour, kNoColour, "Result: the 2 million goal"},
+     "", kArial9, kNoColour, kNoColour, nullptr},
     {Control::labelResult1, "labelResult1", Kind::Label,     480,  4560,  7095,   855, 12,
-     "", kArial975, kNoColour, kNoColour, "Result: projection"},
+     "", kArial975, kNoColour, kNoColour, nullptr},
     {Control::Label5, "Label5",             Kind::Label,    3720,   720,  1455,   375, 11,
      "Retirement Age", kArial975, kActiveBorder, kMenuText, nullptr},
     {Control::Label4, "Label4",             Kind::Label,     480,   720,  1215,   375, 10,
@@ -167,6 +167,14 @@ constexpr std::array<ControlDef, kControlCount> kControls{{
      kArial9, kActiveBorder, kMenuText, nullptr},
 }};
 // clang-format on
+
+// The result lines have no accessible name of their own: screen readers then read each by the
+// sentence it shows, and Qt announces every new sentence. This says which line is which.
+constexpr std::array<std::pair<Control, const char*>, 3> kResultDescriptions{{
+    {Control::labelResult1, "Result: projection"},
+    {Control::labelResult2, "Result: the 2 million goal"},
+    {Control::labelResult3, "Result: at 20%"},
+}};
 
 constexpr bool InControlOrder() {
     for (std::size_t i = 0; i < kControls.size(); ++i) {
@@ -386,6 +394,9 @@ Controls BuildControls(QWidget* window) {
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 1; i < focusChain.size(); ++i) {
         QWidget::setTabOrder(focusChain[i - 1].second, focusChain[i].second);
+    }
+    for (const auto& [label, description] : kResultDescriptions) {
+        controls[Index(label)]->setAccessibleDescription(QString::fromUtf8(description));
     }
     return controls;
 }

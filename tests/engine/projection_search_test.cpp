@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/projection.h"
-#include "tests/engine/literal_projection.h"
+#include "literal_projection.h"
 
 namespace engine {
 namespace {

@@ -7,9 +7,17 @@
 #include "storage/start_balance_file.h"
 
 #ifdef Q_OS_LINUX
+#include <grp.h>
+#include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <clocale>
 #include <csignal>
+#include <cstdio>
+#include <functional>
 #endif
 
 namespace {
@@ -27,6 +35,40 @@ void WriteRaw(const QString& path, const QByteArray& bytes) {
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
 }
+
+#ifdef Q_OS_LINUX
+
+// Runs body in a child process, as the given user when there is one, and tells how it ended.
+QString InChild(const std::function<int()>& body, std::optional<uid_t> user = std::nullopt) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const bool asUser =
+            !user || (setgroups(0, nullptr) == 0 && setgid(*user) == 0 && setuid(*user) == 0);
+        _exit(asUser ? body() : 99);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFSIGNALED(status) ? QStringLiteral("killed by signal %1").arg(WTERMSIG(status))
+                               : QStringLiteral("exit %1").arg(WEXITSTATUS(status));
+}
+
+// Names, file types and link targets of a folder's entries.
+QStringList Entries(const QString& folder) {
+    QStringList entries;
+    for (const QFileInfo& entry : QDir(folder).entryInfoList(QDir::AllEntries | QDir::System |
+                                                             QDir::Hidden | QDir::NoDotAndDotDot)) {
+        struct stat status {};
+        lstat(QFile::encodeName(entry.filePath()).constData(), &status);
+        entries << QStringLiteral("%1 %2 %3")
+                       .arg(entry.fileName())
+                       .arg(status.st_mode & S_IFMT)
+                       .arg(entry.symLinkTarget());
+    }
+    return entries;
+}
+
+#endif
 
 }  // namespace
 
@@ -46,7 +88,7 @@ class StartBalanceFileTest : public QObject {
 #else
         const QByteArray oldHome = qgetenv("HOME");
         qputenv("HOME", dir_.path().toLocal8Bit());
-        const QString path = storage::StartBalanceFilePath();
+        const QString path = storage::StartBalanceFilePath().value_or(QString());
         QVERIFY(!storage::SaveStartBalance("7,500"));
         qputenv("HOME", oldHome);
         QCOMPARE(QFileInfo(path).absoluteFilePath(), QFileInfo(path_).absoluteFilePath());
@@ -109,6 +151,168 @@ class StartBalanceFileTest : public QObject {
         QSKIP("needs a file size limit to make the write fail");
 #endif
     }
+
+#ifdef Q_OS_LINUX
+    // A file size limit ended the program with SIGXFSZ in the middle of the save.
+    void aFileSizeLimitDoesNotEndTheProgram() {
+        WriteRaw(path_, "12\r\n");
+        const QString ended = InChild([&] {
+            std::signal(SIGXFSZ, SIG_DFL);
+            rlimit small{};
+            getrlimit(RLIMIT_FSIZE, &small);
+            small.rlim_cur = 8;
+            setrlimit(RLIMIT_FSIZE, &small);
+            const bool failed = storage::SaveStartBalance("1,234,567,890", path_).has_value();
+            struct sigaction now {};
+            sigaction(SIGXFSZ, nullptr, &now);
+            return failed && now.sa_handler == SIG_DFL ? 0 : 1;
+        });
+        QCOMPARE(ended, QStringLiteral("exit 0"));
+        QCOMPARE(ReadAll(path_), QByteArray("12\r\n"));
+    }
+
+    // A link to a pipe or a device was replaced by a plain file; loops replaced the link.
+    void followsLinksOnlyToOrdinaryFiles_data() {
+        QTest::addColumn<QStringList>("links");  // name, target, name, target…
+        QTest::addColumn<QString>("savedTo");    // none: refused
+        QTest::addColumn<QString>("reason");
+        const QString refused;
+        QTest::newRow("to a pipe") << QStringList{"file1.txt", "pipe"} << refused << "a named pipe";
+        QTest::newRow("through two links to a pipe")
+            << QStringList{"file1.txt", "middle", "middle", "pipe"} << refused << "a named pipe";
+        QTest::newRow("in a loop")
+            << QStringList{"file1.txt", "middle", "middle", "file1.txt"} << refused << "";
+        QTest::newRow("to a file") << QStringList{"file1.txt", "real"} << "real"
+                                   << "";
+        QTest::newRow("to a missing file") << QStringList{"file1.txt", "gone"} << "gone"
+                                           << "";
+    }
+    void followsLinksOnlyToOrdinaryFiles() {
+        QFETCH(QStringList, links);
+        QFETCH(QString, savedTo);
+        QFETCH(QString, reason);
+        const QTemporaryDir scratch;
+        const QDir folder(scratch.path());
+        const QString path = folder.filePath("file1.txt");
+        QCOMPARE(mkfifo(QFile::encodeName(folder.filePath("pipe")).constData(), 0600), 0);
+        WriteRaw(folder.filePath("real"), "12\r\n");
+        for (qsizetype i = 0; i + 1 < links.size(); i += 2) {
+            QVERIFY(QFile::link(links[i + 1], folder.filePath(links[i])));
+        }
+        const QStringList before = Entries(folder.path());
+
+        const auto failure = storage::SaveStartBalance("40,000", path);
+
+        QVERIFY(QFileInfo(path).isSymLink());
+        if (savedTo.isEmpty()) {
+            QVERIFY(failure.has_value());
+            QVERIFY2(failure->reason.contains(reason), qPrintable(failure->reason));
+            QCOMPARE(Entries(folder.path()), before);
+        } else {
+            QVERIFY2(!failure, qPrintable(failure ? failure->reason : ""));
+            QCOMPARE(ReadAll(folder.filePath(savedTo)), QByteArray("40,000\r\n"));
+        }
+    }
+
+    // Without the right to add a file to the folder, the atomic save could not start at all.
+    void writesInPlaceWhereTheFolderTakesNoNewFile() {
+        const passwd* nobody = getpwnam("nobody");
+        if (geteuid() == 0 && nobody == nullptr) {
+            QSKIP("root may write into any folder, and there is no user nobody to become");
+        }
+        WriteRaw(path_, "12\r\n");
+        QVERIFY(QFile::setPermissions(
+            path_, QFile::ReadOther | QFile::WriteOther | QFile::ReadOwner | QFile::WriteOwner));
+        const auto readOnly =
+            QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+        QVERIFY(QFile::setPermissions(dir_.path(), readOnly));
+        const QString ended =
+            InChild([&] { return storage::SaveStartBalance("40,000", path_).has_value() ? 1 : 0; },
+                    geteuid() == 0 ? std::optional(nobody->pw_uid) : std::nullopt);
+        QVERIFY(QFile::setPermissions(dir_.path(), readOnly | QFile::WriteOwner));
+
+        QCOMPARE(ended, QStringLiteral("exit 0"));
+        QCOMPARE(ReadAll(path_), QByteArray("40,000\r\n"));
+        QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList{"file1.txt"});
+    }
+
+    // With HOME unset or empty the file went to /file1.txt.
+    void homeFromThePasswordDatabase_data() {
+        QTest::addColumn<bool>("unset");
+        QTest::newRow("HOME unset") << true;
+        QTest::newRow("HOME empty") << false;
+    }
+    void homeFromThePasswordDatabase() {
+        QFETCH(bool, unset);
+        const QByteArray oldHome = qgetenv("HOME");
+        unset ? qunsetenv("HOME") : qputenv("HOME", "");
+        const std::optional<QString> path = storage::StartBalanceFilePath();
+        qputenv("HOME", oldHome);
+        const passwd* entry = getpwuid(geteuid());
+        QVERIFY(entry != nullptr);
+        QCOMPARE(path.value_or("<none>"),
+                 QDir(QFile::decodeName(entry->pw_dir)).filePath("file1.txt"));
+    }
+
+    void refusesToSaveWithoutAHomeFolder() {
+        const uid_t stranger = 4000000000;
+        if (geteuid() != 0 || getpwuid(stranger) != nullptr) {
+            QSKIP("needs root, to become a user the password database does not know");
+        }
+        const QString ended = InChild(
+            [] {
+                qunsetenv("HOME");
+                const auto failure = storage::SaveStartBalance("40,000");
+                return !storage::StartBalanceFilePath() && failure &&
+                               failure->fileName == "file1.txt" && !failure->reason.isEmpty()
+                           ? 0
+                           : 1;
+            },
+            stranger);
+        QCOMPARE(ended, QStringLiteral("exit 0"));
+    }
+
+    // The line was written in UTF-8 whatever the locale's character set.
+    void writesInTheLocaleCharacterSet_data() {
+        QTest::addColumn<QByteArray>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");  // none: refused
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("Latin-1") << QByteArray("de_DE.ISO-8859-1") << "40.000 Grüße"
+                                 << QByteArray(
+                                        "40.000 Gr\xfc\xdf"
+                                        "e\r\n")
+                                 << "";
+        QTest::newRow("euro outside Latin-1")
+            << QByteArray("de_DE.ISO-8859-1") << "40.000 €" << QByteArray() << "\"€\" (U+20AC)";
+        QTest::newRow("UTF-8") << QByteArray("C.UTF-8") << "40.000 €" << QByteArray("40.000 €\r\n")
+                               << "";
+    }
+    void writesInTheLocaleCharacterSet() {
+        QFETCH(QByteArray, locale);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        WriteRaw(path_, "12\r\n");
+        const QByteArray oldLocale = std::setlocale(LC_ALL, nullptr);
+        if (std::setlocale(LC_ALL, locale.constData()) == nullptr) {
+            QSKIP(qPrintable("locale " + locale +
+                             " is missing; make it with: localedef -i de_DE "
+                             "-f ISO-8859-1 de_DE.ISO-8859-1"));
+        }
+        const auto failure = storage::SaveStartBalance(text, path_);
+        std::setlocale(LC_ALL, oldLocale.constData());
+
+        if (bytes.isEmpty()) {
+            QVERIFY(failure.has_value());
+            QVERIFY2(failure->reason.contains(reason), qPrintable(failure->reason));
+            QCOMPARE(ReadAll(path_), QByteArray("12\r\n"));
+        } else {
+            QVERIFY2(!failure, qPrintable(failure ? failure->reason : ""));
+            QCOMPARE(ReadAll(path_), bytes);
+        }
+    }
+#endif
 
   private:
     QTemporaryDir dir_;

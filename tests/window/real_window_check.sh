@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the built program in a virtual X server and works it as a person would: checks the
 # window's client size, calculates, takes a screenshot, then calculates with letters in an
-# age box and dismisses the message. Usage: real_window_check.sh NESTEGG OUTPUT_DIR
+# age box and dismisses the message; runs it again under a file size limit and saves a starting
+# balance longer than the limit. Usage: real_window_check.sh NESTEGG OUTPUT_DIR
 set -euo pipefail
 
 program=${1:?usage: real_window_check.sh NESTEGG OUTPUT_DIR}
@@ -19,11 +20,18 @@ mkdir -p "$outdir"
 log="$outdir/real_window.log"
 : >"$log"
 pid=
-cleanup() {
+scratch=$(mktemp -d)  # the program's home folders and runtime folder
+export XDG_RUNTIME_DIR=$scratch/runtime  # else Qt makes /tmp/runtime-$USER and leaves it
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+stop_program() {
     if [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null; then
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     fi
+}
+cleanup() {
+    stop_program
+    rm -rf "$scratch"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
@@ -55,8 +63,24 @@ click_at() {  # window x y
     sleep 0.3
 }
 
+# Types $3 into the box at $1,$2, clicks the button at $4,$5 and dismisses the message that must
+# follow, saved as the screenshot $6; the program, doing $7, must not end.
+type_and_expect_message() {
+    click_at "$window" "$1" "$2"
+    xdotool key ctrl+a
+    xdotool type --delay 0 "$3"
+    click_at "$window" "$4" "$5"
+    wait_for_windows 2 >/dev/null || fail "no message box after $7"
+    import -window root "$outdir/$6" || true
+    xdotool key Return
+    wait_for_windows 1 >/dev/null || fail "the message box did not close on Return"
+    sleep 0.5
+    kill -0 "$pid" 2>/dev/null || fail "the program ended after $7"
+}
+
 unset QT_QPA_PLATFORM
-HOME=$(mktemp -d) "$program" >"$log" 2>&1 &
+mkdir "$scratch/home"
+HOME=$scratch/home "$program" >"$log" 2>&1 &
 pid=$!
 
 window=$(wait_for_windows 1) || fail "the window did not appear"
@@ -72,14 +96,24 @@ import -window root "$outdir/window.png" || fail "no screenshot"
 echo "screenshot: $outdir/window.png"
 
 # Letters into the current-age box (1680,720 twips), then Calculate.
-click_at "$window" 148 60
-xdotool key ctrl+a
-xdotool type --delay 20 "abc"
-click_at "$window" 328 256
-wait_for_windows 2 >/dev/null || fail "no message box after calculating with letters in an age"
-import -window root "$outdir/window_message.png" || true
-xdotool key Return
-wait_for_windows 1 >/dev/null || fail "the message box did not close on Return"
+type_and_expect_message 148 60 abc 328 256 window_message.png "calculating with letters in an age"
+stop_program
+
+# A 1 KiB file size limit, and a starting balance of 1,500 digits: Cancel must report the failed
+# save, keep the earlier file whole and keep the program running.
+log="$outdir/real_window_limited.log"
+home=$scratch/limited
+mkdir "$home"
+printf '12\r\n' >"$home/file1.txt"
+(ulimit -f 1 && HOME=$home exec "$program") >"$log" 2>&1 &
+pid=$!
+window=$(wait_for_windows 1) || fail "the window did not appear under a file size limit"
 sleep 0.5
-kill -0 "$pid" 2>/dev/null || fail "the program ended after the failed calculation"
-echo "PASS: window ${width}x${height}, message shown and dismissed, program still running"
+# The starting-balance box sits at 5280,1320 twips, 1455x405; Cancel at 2520,3600, 1335x495.
+type_and_expect_message 400 101 "$(printf '1%.0s' $(seq 1500))" 212 256 \
+    window_limited_message.png "Cancel under a file size limit"
+[[ $(od -An -c "$home/file1.txt" | tr -d ' ') == '12\r\n' ]] ||
+    fail "the earlier file1.txt changed: $(od -An -c "$home/file1.txt")"
+
+echo "PASS: window ${width}x${height}, message shown and dismissed, program still running;"
+echo "PASS: a save past the file size limit was reported, the earlier file kept, program running"
