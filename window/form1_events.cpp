@@ -8,9 +8,50 @@
 
 #include "engine/projection.h"
 #include "storage/start_balance_file.h"
+#include "window/click_label.h"
 #include "window/form1.h"
 
 namespace {
+
+// The rate list: whole percents, lowest first.
+constexpr int kLowestRate = 5;
+constexpr int kHighestRate = 20;
+
+// A combo's index when none of its items is selected.
+constexpr int kNoItem = -1;
+
+// The first result line grows to this size with its first result, and keeps it.
+constexpr int kResultPoints = 12;
+
+// A message quotes the start of a bad text, enough to find it in its box. Longer lines (a deep
+// folder's path) lose their middle, so that the message always fits the screen.
+constexpr qsizetype kQuotedLength = 40;
+constexpr qsizetype kLongestMessageLine = 200;
+
+// At most `length` characters of psText, with "…" for what is left out at the end or in the
+// middle; a character made of two UTF-16 units is never split.
+QString Shortened(const QString& psText, qsizetype length, Qt::TextElideMode mode) {
+    if (psText.size() <= length) {
+        return psText;
+    }
+    qsizetype head = mode == Qt::ElideMiddle ? length / 2 : length;
+    qsizetype tail = length - head;
+    if (psText.at(head - 1).isHighSurrogate()) {
+        --head;
+    }
+    if (tail > 0 && psText.at(psText.size() - tail).isLowSurrogate()) {
+        --tail;
+    }
+    return psText.left(head) + QChar(0x2026) + psText.right(tail);
+}
+
+QString FitForScreen(const QString& psText) {
+    QStringList lines = psText.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        line = Shortened(line, kLongestMessageLine, Qt::ElideMiddle);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
 
 std::string ToEngine(const QString& text) {
     return text.toStdString();
@@ -39,7 +80,7 @@ void Form1::ConnectEvents() {
 }
 
 void Form1::Form_Load() {
-    for (int rate = 5; rate <= 20; ++rate) {
+    for (int rate = kLowestRate; rate <= kHighestRate; ++rate) {
         comboRate->addItem(QString::number(rate) + QLatin1Char('%'));
     }
     comboRate->setEditText(comboRate->itemText(0));
@@ -49,7 +90,7 @@ void Form1::comboRate_Change() {
     QLineEdit* edit = comboRate->lineEdit();
     const QString typed = edit->text();
     const int cursor = edit->cursorPosition();
-    comboRate->setCurrentIndex(-1);  // this also empties the text part
+    comboRate->setCurrentIndex(kNoItem);  // this also empties the text part
     edit->setText(typed);
     edit->setCursorPosition(cursor);
 }
@@ -57,7 +98,7 @@ void Form1::comboRate_Change() {
 void Form1::Command2_Click() {
     const int selected = comboRate->currentIndex();
     engine::NestEggInputs inputs;
-    inputs.rateItem = ToEngine(comboRate->itemText(selected == -1 ? 0 : selected));
+    inputs.rateItem = ToEngine(comboRate->itemText(selected == kNoItem ? 0 : selected));
     inputs.currentAge = ToEngine(inCurrentAge->text());
     inputs.retireAge = ToEngine(inRetireAge->text());
     inputs.monthly = ToEngine(inPayment->text());
@@ -75,7 +116,7 @@ void Form1::Command2_Click() {
     }
 
     QFont font = labelResult1->font();
-    font.setPointSize(12);
+    font.setPointSize(kResultPoints);
     labelResult1->setFont(font);
     labelResult1->setText(FromEngine(result.projectionText));
     Label7->setText(FromEngine(result.headingText));
@@ -101,15 +142,16 @@ void Form1::SaveStartBal() {
 }
 
 void Form1::ReportCalculationFailure(const engine::NumberError& error) {
+    const QString quoted = Shortened(FromEngine(error.text()), kQuotedLength, Qt::ElideRight);
+    const QString reason = FromEngine(error.reason());
     const std::optional<engine::Input> input = error.input();
     if (!input) {
-        ShowMessage(tr("%1\n\nPlease check the numbers and press Calculate again.")
-                        .arg(FromEngine(error.what())));
+        ShowMessage(tr("\"%1\" %2\n\nPlease check the numbers and press Calculate again.")
+                        .arg(quoted, reason));
         return;
     }
     ShowMessage(tr("Please check the %1 box: \"%2\" %3\n\nCorrect it and press Calculate again.")
-                    .arg(FromEngine(std::string(engine::InputName(*input))),
-                         FromEngine(error.text()), FromEngine(error.reason())));
+                    .arg(FromEngine(std::string(engine::InputName(*input))), quoted, reason));
 
     QWidget* box = BoxFor(*input);
     box->setFocus(Qt::OtherFocusReason);
@@ -137,9 +179,13 @@ QWidget* Form1::BoxFor(engine::Input input) const {
 }
 
 void Form1::ShowMessage(const QString& psText) {
+    const QString text = FitForScreen(psText);
     if (messageHook_) {
-        messageHook_(this, windowTitle(), psText);
-    } else {
-        QMessageBox::warning(this, windowTitle(), psText);
+        messageHook_(this, windowTitle(), text);
+        return;
     }
+    // Messages quote typed text and file paths: never read them as markup.
+    QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }

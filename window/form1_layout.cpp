@@ -4,15 +4,17 @@
 #include <QComboBox>
 #include <QIcon>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPalette>
 #include <QPushButton>
+#include <QValidator>
 
 #include <algorithm>
 #include <array>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "window/click_label.h"
 #include "window/form1.h"
 
 namespace {
@@ -22,10 +24,64 @@ constexpr char kCaption[] = "Dar Uridizo Dodode Vozo Rov  (v1.0)";
 // The layout is drawn in twips; at 96 dots per inch a pixel is 15 of them, and Qt scales
 // logical pixels for other screens.
 constexpr int kTwipsPerPixel = 15;
-constexpr int kClientWidth = 8250 / kTwipsPerPixel;
-constexpr int kClientHeight = 9180 / kTwipsPerPixel;
+
+constexpr int ToPixels(int twips) {
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+
+constexpr int kClientWidth = ToPixels(8250);
+constexpr int kClientHeight = ToPixels(9180);
+
+// One per control, named as the control, in the order the window defines them.
+enum class Control {
+    inRetireAge,
+    Command2,
+    Command1,
+    comboRate,
+    inCurrentAge,
+    inPayment,
+    inStartBal,
+    Label10,
+    Label9,
+    Label8,
+    Label7,
+    Label6,
+    labelResult3,
+    labelResult2,
+    labelResult1,
+    Label5,
+    Label4,
+    Label3,
+    Label2,
+    Label1
+};
+
+constexpr std::size_t Index(Control control) {
+    return static_cast<std::size_t>(control);
+}
+
+constexpr std::size_t kControlCount = Index(Control::Label1) + 1;
 
 enum class Kind { TextBox, Button, Combo, Label, Link };
+
+// The Qt class that stands for each kind of control.
+template <Kind kind>
+constexpr auto ClassOf() {
+    if constexpr (kind == Kind::TextBox) {
+        return std::type_identity<QLineEdit>{};
+    } else if constexpr (kind == Kind::Button) {
+        return std::type_identity<QPushButton>{};
+    } else if constexpr (kind == Kind::Combo) {
+        return std::type_identity<QComboBox>{};
+    } else if constexpr (kind == Kind::Label) {
+        return std::type_identity<QLabel>{};
+    } else {
+        static_assert(kind == Kind::Link);
+        return std::type_identity<ClickLabel>{};
+    }
+}
+template <Kind kind>
+using WidgetClass = typename decltype(ClassOf<kind>())::type;
 
 struct FontDef {
     const char* family;  // nullptr: the platform's default font for the kind
@@ -49,6 +105,7 @@ constexpr QPalette::ColorRole kMenuText = QPalette::WindowText;
 constexpr QPalette::ColorRole kActiveCaption = QPalette::Highlight;
 
 struct ControlDef {
+    Control id;
     const char* name;
     Kind kind;
     int left, top, width, height;  // twips
@@ -61,106 +118,150 @@ struct ControlDef {
 };
 
 // clang-format off
-constexpr std::array<ControlDef, 20> kControls{{
-    // name,         kind,          left,   top, width, height, focus order,
+constexpr std::array<ControlDef, kControlCount> kControls{{
+    // id and name,                         kind,          left,   top, width, height, focus order,
     //  text, font, back colour, text colour, accessible name
-    {"inRetireAge",  Kind::TextBox,  5280,   720,  1095,   375,  2,
+    {Control::inRetireAge, "inRetireAge",   Kind::TextBox,  5280,   720,  1095,   375,  2,
      "67", kArial975, kNoColour, kNoColour, "Retirement Age"},
-    {"Command2",     Kind::Button,   4080,  3600,  1695,   495,  0,
+    {Control::Command2, "Command2",         Kind::Button,   4080,  3600,  1695,   495,  0,
      "Calculate", kDefaultFont, kNoColour, kNoColour, "Calculate"},
-    {"Command1",     Kind::Button,   2520,  3600,  1335,   495,  7,
+    {Control::Command1, "Command1",         Kind::Button,   2520,  3600,  1335,   495,  7,
      "Cancel", kDefaultFont, kNoColour, kNoColour, "Cancel"},
-    {"comboRate",    Kind::Combo,    5280,  1920,  1455,   360,  4,
+    {Control::comboRate, "comboRate",       Kind::Combo,    5280,  1920,  1455,   360,  4,
      "10%", kArial975, kNoColour, kNoColour, "Expected Interest Rate"},
-    {"inCurrentAge", Kind::TextBox,  1680,   720,  1095,   360,  1,
+    {Control::inCurrentAge, "inCurrentAge", Kind::TextBox,  1680,   720,  1095,   360,  1,
      "40", kArial975, kNoColour, kNoColour, "Current Age"},
-    {"inPayment",    Kind::TextBox,  5280,  2400,  1455,   375,  6,
+    {Control::inPayment, "inPayment",       Kind::TextBox,  5280,  2400,  1455,   375,  6,
      "200", kArial975, kNoColour, kNoColour, "Monthly Contribution"},
-    {"inStartBal",   Kind::TextBox,  5280,  1320,  1455,   405,  3,
+    {Control::inStartBal, "inStartBal",     Kind::TextBox,  5280,  1320,  1455,   405,  3,
      "40,000", kArial975, kNoColour, kNoColour,
      "Starting Balance available to transfer to a self-directed IRA"},
-    {"Label10",      Kind::Label,    2040,  8280,  4215,   255, 19,
+    {Control::Label10, "Label10",           Kind::Label,    2040,  8280,  4215,   255, 19,
      "Take control of your future. Get 20% returns today!",
      kArial975BoldItalic, kActiveBorder, kNoColour, nullptr},
-    {"Label9",       Kind::Link,     2520,  8640,  3135,   375, 18,
+    {Control::Label9, "Label9",             Kind::Link,     2520,  8640,  3135,   375, 18,
      "nesteggpress.example", kTimes1425Underlined, kActiveBorder, kActiveCaption, nullptr},
-    {"Label8",       Kind::Label,    1800,   120,  4335,   375, 17,
+    {Control::Label8, "Label8",             Kind::Label,    1800,   120,  4335,   375, 17,
      "Getting to that Dar Uridizo Dodode Vozo Rov", kArial975Bold, kActiveBorder, kMenuText,
      nullptr},
-    {"Label7",       Kind::Label,     480,  5760,  4815,   375, 16,
+    {Control::Label7, "Label7",             Kind::Label,     480,  5760,  4815,   375, 16,
      "Getting to that 2 Million Dollar Nest Egg", kArial975, kActiveBorder, kMenuText, nullptr},
-    {"Label6",       Kind::Label,     480,  4200,  1695,   375, 15,
+    {Control::Label6, "Label6",             Kind::Label,     480,  4200,  1695,   375, 15,
      "Result:", kArial975, kActiveBorder, kMenuText, nullptr},
-    {"labelResult3", Kind::Label,     480,  7080,  7095,   855, 14,
+    {Control::labelResult3, "labelResult3", Kind::Label,     480,  7080,  7095,   855, 14,
      "", kArial9, kNoColour, kNoColour, nullptr},
-    {"labelResult2", Kind::Label,     480,  6120,  7095,   855, 13,
+    {Control::labelResult2, "labelResult2", Kind::Label,     480,  6120,  7095,   855, 13,
      "", kArial9, kNoColour, kNoColour, nullptr},
-    {"labelResult1", Kind::Label,     480,  4560,  7095,   855, 12,
+    {Control::labelResult1, "labelResult1", Kind::Label,     480,  4560,  7095,   855, 12,
      "", kArial975, kNoColour, kNoColour, nullptr},
-    {"Label5",       Kind::Label,    3720,   720,  1455,   375, 11,
+    {Control::Label5, "Label5",             Kind::Label,    3720,   720,  1455,   375, 11,
      "Retirement Age", kArial975, kActiveBorder, kMenuText, nullptr},
-    {"Label4",       Kind::Label,     480,   720,  1215,   375, 10,
+    {Control::Label4, "Label4",             Kind::Label,     480,   720,  1215,   375, 10,
      "Current Age", kArial975, kActiveBorder, kMenuText, nullptr},
-    {"Label3",       Kind::Label,    3240,  2520,  1935,   255,  9,
+    {Control::Label3, "Label3",             Kind::Label,    3240,  2520,  1935,   255,  9,
      "Montly Contribution  $", kArial975, kActiveBorder, kMenuText, nullptr},
-    {"Label2",       Kind::Label,    3120,  2040,  2055,   255,  8,
+    {Control::Label2, "Label2",             Kind::Label,    3120,  2040,  2055,   255,  8,
      "Expected Interest Rate", kArial975, kActiveBorder, kMenuText, nullptr},
-    {"Label1",       Kind::Label,     120,  1440,  5175,   375,  5,
+    {Control::Label1, "Label1",             Kind::Label,     120,  1440,  5175,   375,  5,
      "Starting Balance available to transfer to a self-directed IRA   $",
      kArial9, kActiveBorder, kMenuText, nullptr},
 }};
 // clang-format on
 
-// The caption beside each box, which screen readers announce with it.
-constexpr std::array<std::pair<const char*, const char*>, 5> kCaptionOfBox{{
-    {"Label4", "inCurrentAge"},
-    {"Label5", "inRetireAge"},
-    {"Label1", "inStartBal"},
-    {"Label2", "comboRate"},
-    {"Label3", "inPayment"},
-}};
-
 // The result lines have no accessible name of their own: screen readers then read each by the
 // sentence it shows, and Qt announces every new sentence. This says which line is which.
-constexpr std::array<std::pair<const char*, const char*>, 3> kResultDescriptions{{
-    {"labelResult1", "Result: projection"},
-    {"labelResult2", "Result: the 2 million goal"},
-    {"labelResult3", "Result: at 20%"},
+constexpr std::array<std::pair<Control, const char*>, 3> kResultDescriptions{{
+    {Control::labelResult1, "Result: projection"},
+    {Control::labelResult2, "Result: the 2 million goal"},
+    {Control::labelResult3, "Result: at 20%"},
 }};
 
-int ToPixels(int twips) {
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+constexpr bool InControlOrder() {
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        if (Index(kControls[i].id) != i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(InControlOrder(), "kControls lists every control once, in the order of Control");
+
+using Controls = std::array<QWidget*, kControlCount>;
+
+// The control as the class its row makes, so that a wrong name or class does not compile.
+template <Control id>
+auto* Widget(const Controls& controls) {
+    return static_cast<WidgetClass<kControls[Index(id)].kind>*>(controls[Index(id)]);
+}
+
+// A box holds one line. A line break that comes in by paste, drop or code becomes the blank the
+// box shows for it, so that what is shown is what is saved.
+class OneLineValidator : public QValidator {
+  public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int&) const override {
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            if (IsLineBreak(input.at(i))) {
+                input[i] = QLatin1Char(' ');
+            }
+        }
+        return Acceptable;
+    }
+
+  private:
+    static bool IsLineBreak(QChar c) {
+        switch (c.unicode()) {
+            case u'\n':
+            case u'\v':
+            case u'\f':
+            case u'\r':
+            case 0x0085:  // next line
+            case 0x2028:  // line separator
+            case 0x2029:  // paragraph separator
+                return true;
+            default:
+                return false;
+        }
+    }
+};
+
+QLabel* CreateLabel(Kind kind, const QString& text, QWidget* parent) {
+    QLabel* label = kind == Kind::Link ? new WidgetClass<Kind::Link>(text, parent)
+                                       : new WidgetClass<Kind::Label>(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (kind == Kind::Link) {
+        label->setCursor(Qt::PointingHandCursor);
+    }
+    return label;
 }
 
 QWidget* CreateControl(const ControlDef& def, QWidget* parent) {
     const QString text = QString::fromUtf8(def.text);
     switch (def.kind) {
-        case Kind::TextBox:
-            return new QLineEdit(text, parent);
+        case Kind::TextBox: {
+            auto* box = new WidgetClass<Kind::TextBox>(text, parent);
+            box->setValidator(new OneLineValidator(box));
+            return box;
+        }
         case Kind::Button: {
-            auto* button = new QPushButton(text, parent);
+            auto* button = new WidgetClass<Kind::Button>(text, parent);
             button->setAutoDefault(true);  // Enter presses the focused button
             return button;
         }
         case Kind::Combo: {
-            auto* combo = new QComboBox(parent);
+            auto* combo = new WidgetClass<Kind::Combo>(parent);
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setValidator(new OneLineValidator(combo));
             combo->setEditText(text);
             return combo;
         }
         case Kind::Label:
-        case Kind::Link: {
-            QLabel* label =
-                def.kind == Kind::Link ? new ClickLabel(text, parent) : new QLabel(text, parent);
-            label->setTextFormat(Qt::PlainText);
-            label->setWordWrap(true);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            if (def.kind == Kind::Link) {
-                label->setCursor(Qt::PointingHandCursor);
-            }
-            return label;
-        }
+        case Kind::Link:
+            return CreateLabel(def.kind, text, parent);
     }
     return nullptr;
 }
@@ -188,6 +289,17 @@ void ApplyColours(QPalette::ColorRole back, QPalette::ColorRole fore, QWidget* c
         palette.setColor(QPalette::WindowText, desktop.color(fore));
     }
     control->setPalette(palette);
+}
+
+Controls BuildControls(QWidget* window);
+
+// The caption beside each box, which screen readers announce with it.
+void LinkCaptionsToBoxes(const Controls& controls) {
+    Widget<Control::Label4>(controls)->setBuddy(Widget<Control::inCurrentAge>(controls));
+    Widget<Control::Label5>(controls)->setBuddy(Widget<Control::inRetireAge>(controls));
+    Widget<Control::Label1>(controls)->setBuddy(Widget<Control::inStartBal>(controls));
+    Widget<Control::Label2>(controls)->setBuddy(Widget<Control::comboRate>(controls));
+    Widget<Control::Label3>(controls)->setBuddy(Widget<Control::inPayment>(controls));
 }
 
 // Screen readers meet the web link as a link they can follow.
@@ -230,24 +342,6 @@ QAccessibleInterface* CreateAccessibleLink(const QString& className, QObject* ob
 
 }  // namespace
 
-void ClickLabel::mousePressEvent(QMouseEvent* event) {
-    pressed_ = event->button() == Qt::LeftButton;
-    QLabel::mousePressEvent(event);
-    if (pressed_) {
-        event->accept();  // keeps the release coming here rather than to the window
-    }
-}
-
-void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    pressed_ = false;
-    QLabel::mouseReleaseEvent(event);
-    if (click) {
-        emit clicked();
-    }
-}
-
 Form1::Form1(QWidget* parent) : QWidget(parent) {
     static const bool linkAccessible = (QAccessible::installFactory(CreateAccessibleLink), true);
     Q_UNUSED(linkAccessible);
@@ -256,29 +350,34 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     setFixedSize(kClientWidth, kClientHeight);
     ApplyColours(kActiveBorder, kNoColour, this);
 
-    BuildControls();
-    inCurrentAge = Control<QLineEdit>("inCurrentAge");
-    inRetireAge = Control<QLineEdit>("inRetireAge");
-    inStartBal = Control<QLineEdit>("inStartBal");
-    inPayment = Control<QLineEdit>("inPayment");
-    comboRate = Control<QComboBox>("comboRate");
-    Command1 = Control<QPushButton>("Command1");
-    Command2 = Control<QPushButton>("Command2");
-    Label7 = Control<QLabel>("Label7");
-    Label9 = Control<ClickLabel>("Label9");
-    labelResult1 = Control<QLabel>("labelResult1");
-    labelResult2 = Control<QLabel>("labelResult2");
-    labelResult3 = Control<QLabel>("labelResult3");
+    const Controls controls = BuildControls(this);
+    LinkCaptionsToBoxes(controls);
+    inCurrentAge = Widget<Control::inCurrentAge>(controls);
+    inRetireAge = Widget<Control::inRetireAge>(controls);
+    inStartBal = Widget<Control::inStartBal>(controls);
+    inPayment = Widget<Control::inPayment>(controls);
+    comboRate = Widget<Control::comboRate>(controls);
+    Command1 = Widget<Control::Command1>(controls);
+    Command2 = Widget<Control::Command2>(controls);
+    Label7 = Widget<Control::Label7>(controls);
+    Label9 = Widget<Control::Label9>(controls);
+    labelResult1 = Widget<Control::labelResult1>(controls);
+    labelResult2 = Widget<Control::labelResult2>(controls);
+    labelResult3 = Widget<Control::labelResult3>(controls);
 
     ConnectEvents();
     Form_Load();
     Command2->setFocus();
 }
 
-void Form1::BuildControls() {
+namespace {
+
+Controls BuildControls(QWidget* window) {
+    Controls controls{};
     std::vector<std::pair<int, QWidget*>> focusChain;
     for (const ControlDef& def : kControls) {
-        QWidget* control = CreateControl(def, this);
+        QWidget* control = CreateControl(def, window);
+        controls[Index(def.id)] = control;
         control->setObjectName(QString::fromLatin1(def.name));
         control->setGeometry(ToPixels(def.left), ToPixels(def.top), ToPixels(def.width),
                              ToPixels(def.height));
@@ -291,22 +390,15 @@ void Form1::BuildControls() {
             focusChain.emplace_back(def.focusOrder, control);
         }
     }
-    for (const auto& [caption, box] : kCaptionOfBox) {
-        Control<QLabel>(caption)->setBuddy(Control<QWidget>(box));
-    }
-    for (const auto& [label, description] : kResultDescriptions) {
-        Control<QLabel>(label)->setAccessibleDescription(QString::fromUtf8(description));
-    }
     std::sort(focusChain.begin(), focusChain.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 1; i < focusChain.size(); ++i) {
         QWidget::setTabOrder(focusChain[i - 1].second, focusChain[i].second);
     }
+    for (const auto& [label, description] : kResultDescriptions) {
+        controls[Index(label)]->setAccessibleDescription(QString::fromUtf8(description));
+    }
+    return controls;
 }
 
-template <typename T>
-T* Form1::Control(const char* name) const {
-    T* control = findChild<T*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
-    Q_ASSERT(control != nullptr);
-    return control;
-}
+}  // namespace

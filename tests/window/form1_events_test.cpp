@@ -1,20 +1,18 @@
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
+#include <QScreen>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
 
-#include <memory>
-
 #include "tests/window/window_test_support.h"
-#include "window/form1.h"
 
 namespace {
 
@@ -54,52 +52,27 @@ QString OneStepScenario(int years) {
         .arg(years);
 }
 
-struct Message {
-    QString title;
-    QString text;
-};
-
 }  // namespace
 
-class Form1EventsTest : public QObject {
+class Form1EventsTest : public QObject, public WindowFixture {
     Q_OBJECT
 
   public slots:
     void openUrl(const QUrl& url) { opened_.append(url); }
 
   private slots:
-    void initTestCase() {
-        QVERIFY(home_.isValid());
-        oldHome_ = qgetenv("HOME");
-        qputenv("HOME", home_.path().toLocal8Bit());
-        QDesktopServices::setUrlHandler("http", this, "openUrl");
+    void initTestCase() { QDesktopServices::setUrlHandler("http", this, "openUrl"); }
 
-        modalGuard_ = std::make_unique<ModalGuard>();
-    }
-
-    void cleanupTestCase() {
-        QDesktopServices::unsetUrlHandler("http");
-        qputenv("HOME", oldHome_);
-    }
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler("http"); }
 
     void init() {
-        messages_.clear();
         opened_.clear();
-        QFile::remove(home_.filePath("file1.txt"));
-        QDir(home_.filePath("file1.txt")).removeRecursively();
-
-        form_ = std::make_unique<Form1>();
-        form_->SetMessageHook([this](QWidget*, const QString& title, const QString& text) {
-            messages_.append({title, text});
-        });
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        QFile::remove(SavedFile());
+        QDir(SavedFile()).removeRecursively();
+        QVERIFY(Open());
     }
 
-    void cleanup() {
-        form_.reset();
-        QVERIFY2(!modalGuard_->Tripped(), "a modal dialog was opened around the message hook");
-    }
+    void cleanup() { QVERIFY2(Close(), "a modal dialog was opened around the message hook"); }
 
     void rateListRunsFromFiveToTwenty() {
         QComboBox* rate = Combo();
@@ -163,7 +136,7 @@ class Form1EventsTest : public QObject {
         QCOMPARE(Label("labelResult2")->text(), goal);
         QCOMPARE(Label("labelResult3")->text(), scenario);
         QCOMPARE(Label("labelResult1")->size(), QSize(473, 57));
-        QVERIFY(messages_.isEmpty());
+        QVERIFY(messages.isEmpty());
     }
 
     void goalMissedThenReached() {
@@ -215,7 +188,30 @@ class Form1EventsTest : public QObject {
         Click("Command2");
         QCOMPARE(Label("labelResult1")->text(), Projection("40,000", "280,544.16", 27, 5));
         QCOMPARE(rate->currentText(), typed);
-        QVERIFY(messages_.isEmpty());
+        QVERIFY(messages.isEmpty());
+    }
+
+    // Fails when the buttons stop taking Enter: keyboard users could neither calculate nor save.
+    void enterPressesTheFocusedButton() {
+        Button("Command2")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(Label("labelResult1")->text(), Projection("40,000", "280,544.16", 27, 5));
+
+        Button("Command1")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+        QFile file(SavedFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("40,000\r\n"));
+    }
+
+    // Fails when the cursor jumps to the end after each key typed into the rate box.
+    void typingInsideTheRateKeepsTheCursor() {
+        QLineEdit* rate = Combo()->lineEdit();
+        rate->setFocus();
+        rate->setCursorPosition(1);
+        QTest::keyClicks(rate, "12");
+        QCOMPARE(rate->text(), QStringLiteral("512%"));
+        QCOMPARE(rate->cursorPosition(), 3);
     }
 
     void failureLeavesTheWindowAsItWas_data() {
@@ -248,17 +244,53 @@ class Form1EventsTest : public QObject {
         Click("Command2");
 
         QCOMPARE(Snapshot(), before);
-        QCOMPARE(messages_.size(), 1);
-        QCOMPARE(messages_[0].title, kCaption);
-        QVERIFY2(messages_[0].text.contains(caption), qPrintable(messages_[0].text));
-        QVERIFY2(messages_[0].text.contains('"' + text + '"'), qPrintable(messages_[0].text));
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].title, kCaption);
+        QVERIFY2(messages[0].text.contains(caption), qPrintable(messages[0].text));
+        QVERIFY2(messages[0].text.contains('"' + text + '"'), qPrintable(messages[0].text));
         QCOMPARE(QApplication::focusWidget(), edit);
         QCOMPARE(edit->selectedText(), text);
 
         edit->setText(good);
         Click("Command2");
-        QCOMPARE(messages_.size(), 1);
+        QCOMPARE(messages.size(), 1);
         QCOMPARE(Label("labelResult1")->text(), Projection("40,000", "529,164.30", 27, 8));
+    }
+
+    // Fails when a message reads typed text as markup, or quotes so much of it that the box
+    // runs off the screen.
+    void messageShowsTypedTextPlainAndFits_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("quoted");
+        const QString markup = R"(<b>4</b>0 <img src="/some/local.png">)";
+        QTest::newRow("markup") << markup << markup;
+        const QString huge = QString(120'000, QLatin1Char('9')).replace(7, 1, QLatin1Char('x'));
+        QTest::newRow("huge") << huge << huge.left(40) + QChar(0x2026);
+    }
+    void messageShowsTypedTextPlainAndFits() {
+        QFETCH(QString, typed);
+        QFETCH(QString, quoted);
+        Edit("inCurrentAge")->setText(typed);
+        const ShownBox shown = ShowWithMessageBox("Command2");
+        QCOMPARE(shown.format, Qt::PlainText);
+        QVERIFY2(shown.text.contains('"' + quoted + '"'), qPrintable(shown.text.left(200)));
+        QVERIFY(shown.fitsTheScreen);
+    }
+
+    // Fails when a long home folder's path makes the message about a failed save run off the
+    // screen.
+    void failedSaveMessageFitsTheScreen() {
+        QString home = QFileInfo(SavedFile()).path();
+        while (home.size() < 3000) {
+            home += QLatin1Char('/') + QString(200, QLatin1Char('d'));
+        }
+        QVERIFY(QDir().mkpath(home + "/file1.txt"));
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home.toLocal8Bit());
+        const ShownBox shown = ShowWithMessageBox("Command1");
+        qputenv("HOME", oldHome);
+        QVERIFY2(shown.text.contains("/file1.txt"), qPrintable(shown.text));
+        QVERIFY(shown.fitsTheScreen);
     }
 
     void cancelSavesTheStartingBalance() {
@@ -271,27 +303,54 @@ class Form1EventsTest : public QObject {
         Click("Command1");
         Click("Command1");
 
-        QFile file(home_.filePath("file1.txt"));
+        QFile file(SavedFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("12,345.6 \r\n"));
         QCOMPARE(Snapshot(), before);
-        QVERIFY(form_->isVisible());
-        QVERIFY(messages_.isEmpty());
+        QVERIFY(Window().isVisible());
+        QVERIFY(messages.isEmpty());
+    }
+
+    // Fails when a box keeps a pasted line break that it shows as a blank: the saved line would
+    // no longer be one line, nor what the box showed.
+    void pastedLineBreaksBecomeBlanks_data() {
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("LF, CR LF") << "40000\n123\r\n9"
+                                   << "40000 123  9";
+        QTest::newRow("VT, FF, NEL, LS, PS") << "1\v2\f3\u00854\u20285\u20296\t7"
+                                             << "1 2 3 4 5 6\t7";
+    }
+    void pastedLineBreaksBecomeBlanks() {
+        QFETCH(QString, pasted);
+        QFETCH(QString, kept);
+        QGuiApplication::clipboard()->setText(pasted);
+        for (QLineEdit* box : {Edit("inCurrentAge"), Edit("inRetireAge"), Edit("inPayment"),
+                               Combo()->lineEdit(), Edit("inStartBal")}) {
+            box->setFocus();
+            box->selectAll();
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(box->text(), kept);
+        }
+        Click("Command1");
+        QFile file(SavedFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), kept.toUtf8() + "\r\n");
     }
 
     void failedCancelIsReported() {
-        QVERIFY(QDir(home_.path()).mkdir("file1.txt"));
+        QVERIFY(QDir().mkdir(SavedFile()));
         const QStringList before = Snapshot();
 
         Click("Command1");
 
-        QCOMPARE(messages_.size(), 1);
-        QCOMPARE(messages_[0].title, kCaption);
-        QVERIFY2(messages_[0].text.contains(QDir::toNativeSeparators(home_.filePath("file1.txt"))),
-                 qPrintable(messages_[0].text));
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].title, kCaption);
+        QVERIFY2(messages[0].text.contains(QDir::toNativeSeparators(SavedFile())),
+                 qPrintable(messages[0].text));
         QCOMPARE(Snapshot(), before);
-        QVERIFY(form_->isVisible());
-        QVERIFY(QFileInfo(home_.filePath("file1.txt")).isDir());
+        QVERIFY(Window().isVisible());
+        QVERIFY(QFileInfo(SavedFile()).isDir());
     }
 
     void linkOpensThePublisherPage() {
@@ -307,28 +366,30 @@ class Form1EventsTest : public QObject {
     }
 
   private:
-    template <typename T>
-    T* Find(const QString& name) const {
-        T* control = form_->findChild<T*>(name, Qt::FindDirectChildrenOnly);
-        if (control == nullptr) {
-            qFatal("no control %s", qPrintable(name));
-        }
-        return control;
-    }
-    QComboBox* Combo() const { return Find<QComboBox>("comboRate"); }
-    QLineEdit* Edit(const QString& name) const { return Find<QLineEdit>(name); }
-    QLabel* Label(const QString& name) const { return Find<QLabel>(name); }
-    void Click(const QString& name) const {
-        QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton);
+    struct ShownBox {
+        Qt::TextFormat format = Qt::AutoText;
+        QString text;
+        bool fitsTheScreen = false;
+    };
+    // Clicks the button with the window's own message box in place of the hook, and tells what
+    // the box showed.
+    ShownBox ShowWithMessageBox(const QString& button) {
+        ShownBox shown;
+        guard.Inspect([&shown](QWidget* modal) {
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                const QSize screen = box->screen()->availableSize();
+                shown = {box->textFormat(), box->text(),
+                         screen.boundedTo(box->frameSize()) == box->frameSize()};
+            }
+        });
+        Window().SetMessageHook({});
+        Click(button);
+        CollectMessages();
+        guard.Inspect({});
+        guard.Tripped();
+        return shown;
     }
 
-    QStringList Snapshot() const { return ControlsSnapshot(*form_); }
-
-    QTemporaryDir home_;
-    QByteArray oldHome_;
-    std::unique_ptr<ModalGuard> modalGuard_;
-    std::unique_ptr<Form1> form_;
-    QList<Message> messages_;
     QList<QUrl> opened_;
 };
 

@@ -8,9 +8,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <memory>
-
-#include "window/form1.h"
+#include "tests/window/window_test_support.h"
 
 namespace {
 
@@ -28,14 +26,17 @@ constexpr Role kNone = QPalette::NoRole;
 
 }  // namespace
 
-class Form1LayoutTest : public QObject {
+class Form1LayoutTest : public QObject, public WindowFixture {
     Q_OBJECT
 
   private slots:
     void initTestCase() {
         QApplication::setPalette(DistinctPalette());
-        form_ = std::make_unique<Form1>();
+        QVERIFY(Open());
+        form_ = &Window();
     }
+
+    void cleanupTestCase() { QVERIFY(Close()); }
 
     void window() {
         QCOMPARE(form_->windowTitle(), QStringLiteral("Dar Uridizo Dodode Vozo Rov  (v1.0)"));
@@ -184,7 +185,7 @@ class Form1LayoutTest : public QObject {
 
     void startsWithCalculateFocused() {
         form_->show();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        QVERIFY(QTest::qWaitForWindowActive(form_));
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Command2"));
     }
 
@@ -296,7 +297,7 @@ class Form1LayoutTest : public QObject {
     }
 
     void tabVisitsTheInputsInOrder() {
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        QVERIFY(QTest::qWaitForWindowActive(form_));
         form_->findChild<QWidget*>("Command2")->setFocus();
         const QStringList expected{"inCurrentAge", "inRetireAge", "inStartBal", "comboRate",
                                    "inPayment",    "Command1",    "Command2"};
@@ -314,7 +315,7 @@ class Form1LayoutTest : public QObject {
     }
 
   private:
-    std::unique_ptr<Form1> form_;
+    Form1* form_ = nullptr;
 };
 
 QTEST_MAIN(Form1LayoutTest)

@@ -1,17 +1,11 @@
 // Form1 in a German locale: numbers are read and written with its separators. Run with
 // LC_ALL=de_DE.UTF-8.
-#include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
-#include <QPushButton>
 #include <QTest>
 
-#include <memory>
-
 #include "tests/window/window_test_support.h"
-#include "window/form1.h"
 
-class Form1LocaleTest : public QObject {
+class Form1LocaleTest : public QObject, public WindowFixture {
     Q_OBJECT
 
   private slots:
@@ -21,18 +15,9 @@ class Form1LocaleTest : public QObject {
         QCOMPARE(QLocale::system().groupSeparator(), QStringLiteral("."));
     }
 
-    void init() {
-        form_ = std::make_unique<Form1>();
-        form_->SetMessageHook(
-            [this](QWidget*, const QString&, const QString& text) { messages_.append(text); });
-        form_->show();
-        messages_.clear();
-    }
+    void init() { QVERIFY(Open()); }
 
-    void cleanup() {
-        form_.reset();
-        QVERIFY(!guard_.Tripped());
-    }
+    void cleanup() { QVERIFY(Close()); }
 
     void calculate_data() {
         QTest::addColumn<QString>("retire");
@@ -73,19 +58,14 @@ class Form1LocaleTest : public QObject {
         QFETCH(QString, start);
         QFETCH(QString, projection);
         QFETCH(QString, goal);
-        form_->findChild<QLineEdit*>("inRetireAge")->setText(retire);
-        form_->findChild<QLineEdit*>("inPayment")->setText(monthly);
-        form_->findChild<QLineEdit*>("inStartBal")->setText(start);
-        QTest::mouseClick(form_->findChild<QPushButton*>("Command2"), Qt::LeftButton);
-        QCOMPARE(messages_, QStringList{});
-        QCOMPARE(form_->findChild<QLabel*>("labelResult1")->text(), projection);
-        QCOMPARE(form_->findChild<QLabel*>("labelResult2")->text(), goal);
+        Edit("inRetireAge")->setText(retire);
+        Edit("inPayment")->setText(monthly);
+        Edit("inStartBal")->setText(start);
+        Click("Command2");
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.value(0).text));
+        QCOMPARE(Label("labelResult1")->text(), projection);
+        QCOMPARE(Label("labelResult2")->text(), goal);
     }
-
-  private:
-    ModalGuard guard_;
-    std::unique_ptr<Form1> form_;
-    QStringList messages_;
 };
 
 QTEST_MAIN(Form1LocaleTest)

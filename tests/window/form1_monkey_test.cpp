@@ -1,21 +1,13 @@
 // Random typing into every box and the rate combo, with thousands of presses of Calculate and
 // Cancel: the window must answer every press at once, and a failed press must leave it as it
 // was.
-#include <QComboBox>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
 #include <random>
 
 #include "tests/window/window_test_support.h"
-#include "window/form1.h"
 
 namespace {
 
@@ -64,31 +56,24 @@ class Monkey {
 
 }  // namespace
 
-class Form1MonkeyTest : public QObject {
+class Form1MonkeyTest : public QObject, public WindowFixture {
     Q_OBJECT
 
   private slots:
-    void initTestCase() {
-        QVERIFY(home_.isValid());
-        qputenv("HOME", home_.path().toLocal8Bit());
-    }
+    void init() { QVERIFY(Open()); }
+
+    void cleanup() { QVERIFY(Close()); }
 
     void anyTypingAndPressingKeepsTheWindowWhole() {
-        Form1 form;
-        int messages = 0;
-        form.SetMessageHook([&](QWidget*, const QString&, const QString&) { ++messages; });
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-
         QList<QLineEdit*> boxes;
         for (const char* name : {"inCurrentAge", "inRetireAge", "inStartBal", "inPayment"}) {
-            boxes.append(form.findChild<QLineEdit*>(name));
+            boxes.append(Edit(name));
         }
-        auto* rate = form.findChild<QComboBox*>("comboRate");
+        QComboBox* rate = Combo();
         boxes.append(rate->lineEdit());
-        auto* calculate = form.findChild<QPushButton*>("Command2");
-        auto* cancel = form.findChild<QPushButton*>("Command1");
-        auto* startBal = form.findChild<QLineEdit*>("inStartBal");
+        QPushButton* calculate = Button("Command2");
+        QPushButton* cancel = Button("Command1");
+        QLineEdit* startBal = Edit("inStartBal");
 
         Monkey monkey(20261207);
         int calculated = 0;
@@ -114,8 +99,8 @@ class Form1MonkeyTest : public QObject {
                 rate->setCurrentIndex(monkey.Below(rate->count()));
             }
 
-            const QStringList before = ControlsSnapshot(form);
-            const int messagesBefore = messages;
+            const QStringList before = Snapshot();
+            const qsizetype messagesBefore = messages.size();
             QElapsedTimer press;
             press.start();
             const bool cancelling = monkey.Below(8) == 0;
@@ -123,21 +108,20 @@ class Form1MonkeyTest : public QObject {
             QVERIFY2(press.elapsed() < 2000, qPrintable(QString("round %1 hung").arg(round)));
 
             if (cancelling) {
-                QCOMPARE(ControlsSnapshot(form), before);
-                QFile file(QDir(home_.path()).filePath("file1.txt"));
+                QCOMPARE(Snapshot(), before);
+                QFile file(SavedFile());
                 QVERIFY(file.open(QIODevice::ReadOnly));
                 QCOMPARE(file.readAll(), startBal->text().toLocal8Bit() + "\r\n");
                 ++saved;
-            } else if (messages > messagesBefore) {
-                QVERIFY2(ControlsSnapshot(form) == before,
-                         qPrintable(QString("round %1").arg(round)));
+            } else if (messages.size() > messagesBefore) {
+                QVERIFY2(Snapshot() == before, qPrintable(QString("round %1").arg(round)));
                 ++failed;
             } else {
-                QVERIFY(!form.findChild<QLabel*>("labelResult1")->text().isEmpty());
-                QCOMPARE(form.findChild<QLabel*>("labelResult1")->font().pointSize(), 12);
+                QVERIFY(!Label("labelResult1")->text().isEmpty());
+                QCOMPARE(Label("labelResult1")->font().pointSize(), 12);
                 ++calculated;
             }
-            QVERIFY(!guard_.Tripped());
+            QVERIFY(!guard.Tripped());
         }
         qInfo("%d calculated, %d failed, %d saved", calculated, failed, saved);
         // The monkey must reach both outcomes often, or it proves little.
@@ -147,10 +131,6 @@ class Form1MonkeyTest : public QObject {
                                 .arg(failed)
                                 .arg(saved)));
     }
-
-  private:
-    QTemporaryDir home_;
-    ModalGuard guard_;
 };
 
 QTEST_MAIN(Form1MonkeyTest)

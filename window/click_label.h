@@ -1,0 +1,21 @@
+// A label that reports a click (press and release over it), as the web link needs.
+#pragma once
+
+#include <QLabel>
+
+class ClickLabel : public QLabel {
+    Q_OBJECT
+
+  public:
+    using QLabel::QLabel;
+
+  signals:
+    void clicked();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    bool pressed_ = false;
+};
