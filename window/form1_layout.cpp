@@ -291,7 +291,34 @@ void ApplyColours(QPalette::ColorRole back, QPalette::ColorRole fore, QWidget* c
     control->setPalette(palette);
 }
 
-Controls BuildControls(QWidget* window);
+Controls BuildControls(QWidget* window) {
+    Controls controls{};
+    std::vector<std::pair<int, QWidget*>> focusChain;
+    for (const ControlDef& def : kControls) {
+        QWidget* control = CreateControl(def, window);
+        controls[Index(def.id)] = control;
+        control->setObjectName(QString::fromLatin1(def.name));
+        control->setGeometry(ToPixels(def.left), ToPixels(def.top), ToPixels(def.width),
+                             ToPixels(def.height));
+        ApplyFont(def.font, control);
+        ApplyColours(def.back, def.fore, control);
+        if (def.accessibleName != nullptr) {
+            control->setAccessibleName(QString::fromUtf8(def.accessibleName));
+        }
+        if (control->focusPolicy() != Qt::NoFocus) {
+            focusChain.emplace_back(def.focusOrder, control);
+        }
+    }
+    std::sort(focusChain.begin(), focusChain.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < focusChain.size(); ++i) {
+        QWidget::setTabOrder(focusChain[i - 1].second, focusChain[i].second);
+    }
+    for (const auto& [label, description] : kResultDescriptions) {
+        controls[Index(label)]->setAccessibleDescription(QString::fromUtf8(description));
+    }
+    return controls;
+}
 
 // The caption beside each box, which screen readers announce with it.
 void LinkCaptionsToBoxes(const Controls& controls) {
@@ -369,36 +396,3 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     Form_Load();
     Command2->setFocus();
 }
-
-namespace {
-
-Controls BuildControls(QWidget* window) {
-    Controls controls{};
-    std::vector<std::pair<int, QWidget*>> focusChain;
-    for (const ControlDef& def : kControls) {
-        QWidget* control = CreateControl(def, window);
-        controls[Index(def.id)] = control;
-        control->setObjectName(QString::fromLatin1(def.name));
-        control->setGeometry(ToPixels(def.left), ToPixels(def.top), ToPixels(def.width),
-                             ToPixels(def.height));
-        ApplyFont(def.font, control);
-        ApplyColours(def.back, def.fore, control);
-        if (def.accessibleName != nullptr) {
-            control->setAccessibleName(QString::fromUtf8(def.accessibleName));
-        }
-        if (control->focusPolicy() != Qt::NoFocus) {
-            focusChain.emplace_back(def.focusOrder, control);
-        }
-    }
-    std::sort(focusChain.begin(), focusChain.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < focusChain.size(); ++i) {
-        QWidget::setTabOrder(focusChain[i - 1].second, focusChain[i].second);
-    }
-    for (const auto& [label, description] : kResultDescriptions) {
-        controls[Index(label)]->setAccessibleDescription(QString::fromUtf8(description));
-    }
-    return controls;
-}
-
-}  // namespace
