@@ -12,7 +12,7 @@
 #include <QTest>
 #include <QUrl>
 
-#include "tests/window/window_test_support.h"
+#include "window_test_support.h"
 
 namespace {
 

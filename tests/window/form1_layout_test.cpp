@@ -8,7 +8,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "tests/window/window_test_support.h"
+#include "window_test_support.h"
 
 namespace {
 

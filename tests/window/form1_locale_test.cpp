@@ -3,7 +3,7 @@
 #include <QLocale>
 #include <QTest>
 
-#include "tests/window/window_test_support.h"
+#include "window_test_support.h"
 
 class Form1LocaleTest : public QObject, public WindowFixture {
     Q_OBJECT

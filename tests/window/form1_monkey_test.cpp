@@ -7,7 +7,7 @@
 
 #include <random>
 
-#include "tests/window/window_test_support.h"
+#include "window_test_support.h"
 
 namespace {
 
