@@ -9,7 +9,7 @@ if [[ -z ${NESTEGG_IN_XVFB:-} ]]; then
     ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth xdotool imagemagick
     cmake --preset default >/dev/null
     cmake --build --preset default -j"$(nproc)" --target nestegg
-    NESTEGG_IN_XVFB=1 exec timeout 60 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
+    NESTEGG_IN_XVFB=1 exec timeout 60 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96 -noreset" \
         bash scripts/screenshot.sh
 fi
 

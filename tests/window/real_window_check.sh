@@ -13,7 +13,10 @@ if [[ -z ${NESTEGG_IN_XVFB:-} ]]; then
     for tool in xvfb-run xdotool xwininfo import; do
         command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
     done
-    NESTEGG_IN_XVFB=1 exec timeout 100 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+    # -noreset: between the program's runs the server has no client, and a server that resets
+    # then refuses the next run's connection.
+    NESTEGG_IN_XVFB=1 exec timeout 100 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
+        bash "$0" "$@"
 fi
 
 mkdir -p "$outdir"

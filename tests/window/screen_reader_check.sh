@@ -27,10 +27,13 @@ if [[ -z ${NESTEGG_IN_SESSION:-} ]]; then
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     mkdir -m 700 "$work/home" "$work/runtime"
+    # -noreset: the accessibility bus leaves the X server before the program comes, and a server
+    # that resets when its last client leaves refuses the program meanwhile.
     status=0
     NESTEGG_IN_SESSION=1 PYTHON=$python HOME=$work/home TMPDIR=$work \
         XDG_RUNTIME_DIR=$work/runtime timeout 100 \
-        xvfb-run -a -s "-screen 0 1024x768x24" dbus-run-session -- bash "$0" "$@" || status=$?
+        xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
+        dbus-run-session -- bash "$0" "$@" || status=$?
     exit "$status"
 fi
 
