@@ -7,8 +7,8 @@
 
 namespace storage {
 
-// C:\file1.txt on Windows; elsewhere there is no drive C, so file1.txt in the home folder: $HOME,
-// or the password database's entry when HOME is unset or empty. None when neither names one.
+// file1.txt in the home folder: $HOME, or the password database's entry when HOME is unset or
+// empty, none when neither names one; on Windows in the profile folder, %USERPROFILE%.
 std::optional<QString> StartBalanceFilePath();
 
 struct SaveFailure {
