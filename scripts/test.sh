@@ -20,3 +20,8 @@ ctest --preset fuzz -j"$jobs"
 cmake --preset default >/dev/null
 cmake --build --preset default -j"$jobs"
 ctest --preset default -j"$jobs"
+
+# ---- Windows ----------------------------------------------------------------------------------
+# The calculator cross-built for Windows and tested under Wine, with its installer and zip. The
+# first run on a machine builds Qt for Windows once (about 30 minutes); later runs reuse it.
+bash scripts/windows.sh
