@@ -206,6 +206,15 @@ TEST(ProjectNestEgg, ReadsNumbersInTheUsersLocale) {
     EXPECT_EQ(forty.projectionText,
               "Your $40,000 will grow to $149,34 if left in a tax deferred account for 27 years "
               "while growing at consistent 5% per year.");
+    // Figures in the locale's digits, the years too.
+    const NumberFormat arabic{"\u066b",
+                              "\u066c",
+                              {"\u0660", "\u0661", "\u0662", "\u0663", "\u0664", "\u0665", "\u0666",
+                               "\u0667", "\u0668", "\u0669"}};
+    EXPECT_EQ(ProjectNestEgg({"5%", "40", "67", "200", "40000"}, arabic).projectionText,
+              "Your $40000 will grow to $\u0662\u0668\u0660\u066c\u0665\u0664\u0664\u066b\u0661"
+              "\u0666 if left in a tax deferred account for \u0662\u0667 years while growing at "
+              "consistent 5% per year.");
     // Fractional ages use the locale's separator too.
     EXPECT_EQ(ProjectNestEgg({"5%", "40", "66,5", "200", "40.000"}, kGerman).projectionText,
               "Your $40.000 will grow to $264.899,20 if left in a tax deferred account for 26 "
@@ -216,13 +225,20 @@ TEST(ProjectNestEgg, ReadsNumbersInTheUsersLocale) {
 
 TEST(ProjectNestEgg, AnswersAtOnceWhenRetirementIsNotLater) {
     const char* const goal =
-        "No monthly contribution can reach a $2 Million Dollar Nest Egg unless the retirement age "
-        "is later than the current age.";
+        "No monthly contribution can reach a $2 Million Dollar Nest Egg unless retirement is at "
+        "least a year away.";
     const char* const scenario =
-        "At the rate of 20% no monthly contribution can reach a million dollar nest egg unless the "
-        "retirement age is later than the current age.";
+        "At the rate of 20% no monthly contribution can reach a million dollar nest egg unless "
+        "retirement is at least a year away.";
     ExpectResult({{"5%", "65", "60", "200", "40,000"},
                   "Your $40,000 will grow to $20,950.30 if left in a tax deferred account for -5 "
+                  "years while growing at consistent 5% per year.",
+                  kHeading,
+                  goal,
+                  scenario});
+    // Later, but by half a year, which rounds to none.
+    ExpectResult({{"5%", "64.5", "65", "200", "40,000"},
+                  "Your $40,000 will grow to $40,000.00 if left in a tax deferred account for 0 "
                   "years while growing at consistent 5% per year.",
                   kHeading,
                   goal,
@@ -266,7 +282,7 @@ TEST(ProjectNestEgg, NeverHangsOnARateThatContributionsCannotUse) {
 
 // ---- ProjectNestEgg: failures name the box to fix --------------------------------------------
 
-enum class Kind { Conversion, Overflow };
+enum class Kind { Conversion, Overflow, Horizon };
 
 TEST(ProjectNestEgg, FailuresNameTheInputAndItsText) {
     const struct {
@@ -290,9 +306,14 @@ TEST(ProjectNestEgg, FailuresNameTheInputAndItsText) {
          Kind::Overflow,
          Input::CurrentAge,
          "-3000000000"},
-        // 1.05^5000 overflows binary64; 1.2^200 * 40,000 overflows Currency.
-        {{"5%", "40", "5040", "0", "1"}, Kind::Overflow, Input::RetireAge, "5040"},
-        {{"20%", "40", "240", "0", "40,000"}, Kind::Overflow, Input::RetireAge, "240"},
+        // 1.05^5000 overflows binary64; 1.2^200 * 40,000 overflows Currency. Over spans longer
+        // than anyone saves, amounts that fit over a century are not to blame: the span is.
+        {{"5%", "40", "5040", "0", "1"}, Kind::Horizon, Input::RetireAge, "5040"},
+        {{"20%", "40", "240", "0", "40,000"}, Kind::Horizon, Input::RetireAge, "240"},
+        {{"5%", "40", "600", "200", "40,000"}, Kind::Horizon, Input::RetireAge, "600"},
+        {{"5%", "40", "600", "200", "0"}, Kind::Horizon, Input::RetireAge, "600"},
+        {{"20%", "40", "190", "200", "1e9"}, Kind::Overflow, Input::StartBal, "1e9"},
+        {{"20%", "40", "190", "1e9", "0"}, Kind::Overflow, Input::Monthly, "1e9"},
         {{"5%", "40", "67", "200", "1e20"}, Kind::Overflow, Input::StartBal, "1e20"},
         {{"5%", "40", "67", "1e300", "0"}, Kind::Overflow, Input::Monthly, "1e300"},
         // The projection fits, but the search's first step falls below the Currency range.
@@ -306,9 +327,39 @@ TEST(ProjectNestEgg, FailuresNameTheInputAndItsText) {
         } catch (const NumberError& error) {
             EXPECT_EQ(dynamic_cast<const ConversionError*>(&error) != nullptr,
                       c.kind == Kind::Conversion);
+            const auto* horizon = dynamic_cast<const HorizonError*>(&error);
+            EXPECT_EQ(horizon != nullptr, c.kind == Kind::Horizon);
+            if (horizon != nullptr) {
+                EXPECT_EQ(horizon->years(), std::stoi(c.inputs.retireAge) - 40);
+            }
             EXPECT_EQ(error.input(), c.input);
             EXPECT_EQ(error.text(), c.text);
             EXPECT_NE(std::string(error.what()).find(InputName(c.input)), std::string::npos);
+        }
+    }
+}
+
+// Two bad boxes: the one read first is blamed, so the order of reading shows. The ages come
+// first, retirement before current, then the years are rounded, then the monthly contribution
+// before the starting balance.
+TEST(ProjectNestEgg, BlamesTheFirstBadBoxInReadingOrder) {
+    const struct {
+        NestEggInputs inputs;
+        Input blamed;
+    } cases[] = {
+        {{"5%", "x", "y", "200", "40,000"}, Input::RetireAge},
+        {{"5%", "x", "67", "y", "40,000"}, Input::CurrentAge},
+        {{"5%", "40", "3000000000", "y", "40,000"}, Input::RetireAge},
+        {{"5%", "-3000000000", "67", "200", "y"}, Input::CurrentAge},
+        {{"5%", "40", "67", "x", "y"}, Input::Monthly},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.inputs.currentAge + " " + c.inputs.retireAge + " " + c.inputs.monthly);
+        try {
+            ProjectNestEgg(c.inputs);
+            ADD_FAILURE() << "no failure";
+        } catch (const NumberError& error) {
+            EXPECT_EQ(error.input(), c.blamed);
         }
     }
 }
