@@ -123,6 +123,7 @@ from=$(next_line)
 xdotool key Insert+KP_Enter
 wait_for_speech "$from" "Dar Uridizo Dodode Vozo Rov  (v1.0)" 2 ||
     complain "Insert+KP_Enter did not speak the window's title"
-
+kill -0 "${pids[1]}" 2>/dev/null ||
+    complain "the program ended: $(cat "$NESTEGG_SCRATCH/program.log")"
 report
 echo "PASS: Orca spoke the three results with their descriptions, the whole age and the title"
