@@ -69,12 +69,18 @@ bool IsBlank(char c) {
 
 // Appends an ASCII digit as the locale writes it.
 void AppendDigit(std::string& out, char digit, const NumberFormat& format) {
-    out.append(format.digits[static_cast<std::size_t>(digit - '0')]);
+    const std::string& written = format.digits[static_cast<std::size_t>(digit - '0')];
+    if (written.size() == 1) {
+        out.push_back(written.front());  // the common case, and a good deal faster
+    } else {
+        out.append(written);
+    }
 }
 
 // ASCII text with its digits as the locale writes them.
 std::string InLocaleDigits(std::string_view text, const NumberFormat& format) {
     std::string out;
+    out.reserve(text.size() * format.digits.front().size());
     for (const char c : text) {
         if (IsDigit(c)) {
             AppendDigit(out, c, format);
@@ -88,6 +94,8 @@ std::string InLocaleDigits(std::string_view text, const NumberFormat& format) {
 // Groups the decimal digits of a whole number in threes from the right, in the locale's digits.
 std::string Grouped(std::string_view digits, const NumberFormat& format) {
     std::string out;
+    out.reserve(digits.size() * format.digits.front().size() +
+                digits.size() / kDigitsPerGroup * format.group.size());
     for (std::size_t i = 0; i < digits.size(); ++i) {
         if (i > 0 && (digits.size() - i) % kDigitsPerGroup == 0) {
             out.append(format.group);
@@ -326,8 +334,10 @@ std::optional<long long> ReadExponent(std::string_view& rest, std::string& out) 
 }
 
 std::optional<CleanNumber> Clean(std::string_view text, const NumberFormat& format) {
-    const std::string folded = Folded(text, format);
-    std::string_view rest = TrimBlanks(folded);
+    // The locale's own digits and full-width forms lie beyond ASCII: most text needs no folding.
+    const bool ascii = std::ranges::all_of(text, [](char c) { return c >= 0; });
+    const std::string folded = ascii ? std::string() : Folded(text, format);
+    std::string_view rest = TrimBlanks(ascii ? text : std::string_view(folded));
     CleanNumber clean;
     ReadSign(rest, clean.text);
     const std::optional<long long> digits = ReadDigits(rest, format, clean.text);
@@ -448,7 +458,9 @@ Currency ToCurrency(double value) {
 }
 
 std::string LongToText(std::int32_t value, const NumberFormat& format) {
-    return InLocaleDigits(std::to_string(value), format);
+    std::array<char, std::numeric_limits<std::int32_t>::digits10 + 2> buffer{};
+    const char* end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value).ptr;
+    return InLocaleDigits(std::string_view(buffer.data(), end), format);
 }
 
 std::string DoubleToText(double value, const NumberFormat& format) {

@@ -34,6 +34,10 @@ struct NumberFormat {
     std::size_t higherGroups = 3;
 };
 
+// "." and "," with ASCII digits, as the English and C locales write numbers; the default below,
+// kept once rather than built anew on every call.
+inline const NumberFormat kPlainNumbers{};
+
 // The calculator's inputs, so that a failure can point at the box to fix.
 enum class Input { Rate, CurrentAge, RetireAge, Monthly, StartBal };
 
@@ -95,7 +99,7 @@ class Currency {
 // the locale groups with a blank, a space, no-break space, thin space or narrow no-break space
 // all group; where it groups with an apostrophe, the typewriter one groups too. Throws
 // ConversionError for anything else, OverflowError beyond the double range.
-double TextToDouble(std::string_view text, const NumberFormat& format = {});
+double TextToDouble(std::string_view text, const NumberFormat& format = kPlainNumbers);
 
 // Nearest whole number, an exact half to the even neighbour; OverflowError outside 32 bits.
 std::int32_t RoundToLong(double value);
@@ -105,17 +109,17 @@ std::optional<Currency> TryToCurrency(double value);
 Currency ToCurrency(double value);  // OverflowError where TryToCurrency gives nothing
 
 // Decimal digits with a leading "-" for negatives, no grouping.
-std::string LongToText(std::int32_t value, const NumberFormat& format = {});
+std::string LongToText(std::int32_t value, const NumberFormat& format = kPlainNumbers);
 
 // At most 15 significant digits, trailing zeros and a bare separator dropped, so that
 // 0.07 * 100 reads 7. Beyond 15 integer digits or below 1e-4 the exponent form (1E+15).
-std::string DoubleToText(double value, const NumberFormat& format = {});
+std::string DoubleToText(double value, const NumberFormat& format = kPlainNumbers);
 
 // "###,###,###,###.00": grouped whole dollars (none shown below one dollar) and two
 // decimals, the third rounded half away from zero. No "-" on a value that shows as .00.
-std::string FormatAmount(Currency value, const NumberFormat& format = {});
+std::string FormatAmount(Currency value, const NumberFormat& format = kPlainNumbers);
 // "###,###,###,###": rounded to whole dollars, half away from zero; zero shows as "".
-std::string FormatAmount(double value, const NumberFormat& format = {});
+std::string FormatAmount(double value, const NumberFormat& format = kPlainNumbers);
 
 // Future value of equal payments; with g = (1 + rate)^nper:
 //   rate != 0:  -(pv * g + pmt * (1 + rate * type) * (g - 1) / rate)

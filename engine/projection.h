@@ -45,6 +45,7 @@ std::string Strip(std::string& psLine, std::string_view psRemoveStr);
 
 // Throws ConversionError or OverflowError naming the input at fault (HorizonError where the
 // span between the ages is); never returns a partial result.
-NestEggResult ProjectNestEgg(const NestEggInputs& inputs, const NumberFormat& format = {});
+NestEggResult ProjectNestEgg(const NestEggInputs& inputs,
+                             const NumberFormat& format = kPlainNumbers);
 
 }  // namespace engine
