@@ -27,10 +27,11 @@ constexpr long long kExponentCap = 1'000'000'000;
 
 // Marks that group digits alike. Where the locale groups with one of them, people type
 // whichever their keyboard gives, so there each of them is read as grouping: the blanks, one of
-// which groups in French, and the apostrophes, as Swiss German groups with "’" where keyboards
-// give "'".
+// which groups in French; the apostrophes, as Swiss German groups with "’" where keyboards give
+// "'"; the commas, as Arabic groups with "٬", which keyboards lack.
 constexpr std::array<std::string_view, 4> kGroupingBlanks{" ", "\u00a0", "\u2009", "\u202f"};
 constexpr std::array<std::string_view, 2> kGroupingApostrophes{"'", "\u2019"};
+constexpr std::array<std::string_view, 2> kGroupingCommas{",", "\u066c"};
 
 // East Asian input methods type full-width forms, U+FF01 to U+FF5E, each the ASCII character
 // 0xFEE0 below it ("４０，０００"), and the ideographic space U+3000.
@@ -185,7 +186,8 @@ bool SkipGrouping(std::string_view& rest, const NumberFormat& format) {
         return false;
     }
     return SkipPrefix(rest, format.group) || SkipAlike(rest, format, kGroupingBlanks) ||
-           SkipAlike(rest, format, kGroupingApostrophes);
+           SkipAlike(rest, format, kGroupingApostrophes) ||
+           SkipAlike(rest, format, kGroupingCommas);
 }
 
 // The digit groups of a whole part, kept as far as telling whether they group in threes or in

@@ -97,7 +97,8 @@ class Currency {
 // first group of one to three digits, or in the locale's own pattern. Digits are ASCII or the
 // locale's; the full-width forms of East Asian input methods read as their ASCII twins. Where
 // the locale groups with a blank, a space, no-break space, thin space or narrow no-break space
-// all group; where it groups with an apostrophe, the typewriter one groups too. Throws
+// all group; where it groups with an apostrophe or the Arabic thousands separator, the
+// typewriter apostrophe or the comma groups too. Throws
 // ConversionError for anything else, OverflowError beyond the double range.
 double TextToDouble(std::string_view text, const NumberFormat& format = kPlainNumbers);
 

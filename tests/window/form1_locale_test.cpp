@@ -30,6 +30,7 @@ class Form1LocaleTest : public QObject, public WindowFixture {
             {"de_CH", "typewriter apostrophe", "inStartBal", "40'000", "280’544.16"},
             {"fr_FR", "as it opens", "", "", "280\u202f544,16"},
             {"ar_EG", "as it opens", "", "", "٢٨٠٬٥٤٤٫١٦"},
+            {"ar_EG", "keyboard comma", "inStartBal", "40,000", "٢٨٠٬٥٤٤٫١٦"},
             {"ja_JP", "full-width", "inStartBal", "４０，０００", "280,544.16"},
             {"mr_IN", "as it opens", "", "", "२८०,५४४.१६"},
             {"mr_IN", "grouped as India groups", "inStartBal", "४,००,०००", "१,६२४,५८८.४३"}};
