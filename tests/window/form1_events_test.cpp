@@ -311,9 +311,8 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QVERIFY(messages.isEmpty());
     }
 
-    // Fails when a box keeps a pasted line break or tab that it shows as a blank: the saved
-    // line would no longer be one line, nor what the box showed; or keeps a control character,
-    // which the saved file would pass on to a terminal.
+    // Fails when a box keeps a pasted line break or tab that it shows as a blank (the saved line
+    // would not be what it showed) or a control character the saved file passes on to a terminal.
     void pastedLineBreaksBecomeBlanks_data() {
         QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("kept");
