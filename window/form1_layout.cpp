@@ -1,5 +1,3 @@
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
 #include <QIcon>
@@ -14,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "window/accessibility.h"
 #include "window/click_label.h"
 #include "window/form1.h"
 
@@ -335,49 +334,10 @@ void LinkCaptionsToBoxes(const Controls& controls) {
     Widget<Control::Label3>(controls)->setBuddy(Widget<Control::inPayment>(controls));
 }
 
-// Screen readers meet the web link as a link they can follow.
-class AccessibleLink : public QAccessibleWidget {
-  public:
-    explicit AccessibleLink(ClickLabel* link) : QAccessibleWidget(link, QAccessible::Link) {}
-
-    QString text(QAccessible::Text kind) const override {
-        switch (kind) {
-            case QAccessible::Name:
-                return Link()->text();
-            case QAccessible::Description:
-                return QObject::tr("Opens the publisher's web page");
-            default:
-                return QAccessibleWidget::text(kind);
-        }
-    }
-    QAccessible::State state() const override {
-        QAccessible::State linkState = QAccessibleWidget::state();
-        linkState.linked = true;
-        return linkState;
-    }
-    QStringList actionNames() const override { return {pressAction()}; }
-    void doAction(const QString& action) override {
-        if (action == pressAction()) {
-            emit Link()->clicked();
-        }
-    }
-
-  private:
-    ClickLabel* Link() const { return static_cast<ClickLabel*>(widget()); }
-};
-
-QAccessibleInterface* CreateAccessibleLink(const QString& className, QObject* object) {
-    if (className == QLatin1String(ClickLabel::staticMetaObject.className())) {
-        return new AccessibleLink(static_cast<ClickLabel*>(object));
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
-    static const bool linkAccessible = (QAccessible::installFactory(CreateAccessibleLink), true);
-    Q_UNUSED(linkAccessible);
+    InstallAccessibleInterfaces();
     setWindowTitle(QString::fromUtf8(kCaption));
     setWindowIcon(QIcon(QStringLiteral(":/nestegg/nestegg-32.png")));
     setFixedSize(kClientWidth, kClientHeight);

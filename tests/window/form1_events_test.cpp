@@ -365,6 +365,12 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(-5, -5));
         QTest::mouseClick(link, Qt::RightButton);
         QCOMPARE(opened_.size(), 1);
+
+        // A double click: a click, then a double-click event in place of the second press.
+        QTest::mouseClick(link, Qt::LeftButton);
+        QTest::mouseDClick(link, Qt::LeftButton);
+        QTest::mouseRelease(link, Qt::LeftButton);
+        QCOMPARE(opened_.size(), 2);
     }
 
   private:
