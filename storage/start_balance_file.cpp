@@ -161,7 +161,9 @@ std::optional<std::filesystem::path> StartBalanceFilePath() {
 
 std::optional<SaveFailure> SaveStartBalance(const QString& psText,
                                             const std::filesystem::path& fileName) {
-    const auto failure = [&](const Reason& reason) { return SaveFailure{Shown(fileName), reason}; };
+    const auto failure = [&](const Reason& reason) {  // Qt's own reasons lack the full stop
+        return SaveFailure{Shown(fileName), reason.endsWith('.') ? reason : reason + '.'};
+    };
     if (const auto broken = BrokenCharacter(psText)) {
         return failure(*broken);
     }

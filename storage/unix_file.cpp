@@ -266,7 +266,7 @@ std::variant<Replaced, Reason> Replace(const QByteArray& bytes, const Place& pla
     // Private until the old file's mode is carried over.
     Replacement replacement(place, file ? 0600 : 0666);
     if (!replacement) {
-        // Not even a file of the user's own may go in this folder.
+        // The folder takes no new file (no right to add one, or no room): write in place.
         return file ? std::variant<Replaced, Reason>(Replaced::NotEverythingKept) : SystemError();
     }
     if (auto failed = Whole(pwrite, replacement.fd(), bytes.constData(), bytes.size())) {
