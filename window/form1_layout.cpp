@@ -197,24 +197,30 @@ auto* Widget(const Controls& controls) {
     return static_cast<WidgetClass<kControls[Index(id)].kind>*>(controls[Index(id)]);
 }
 
-// A box holds one line. A line break that comes in by paste, drop or code becomes the blank the
-// box shows for it, so that what is shown is what is saved.
+// A box holds one line of plain text. A line break or tab that comes in by paste, drop or code
+// becomes the blank the box shows for it, so that what is shown is what is saved; other control
+// characters are dropped, so that no escape sequence reaches the saved file and, through it, a
+// terminal that shows it.
 class OneLineValidator : public QValidator {
   public:
     using QValidator::QValidator;
 
-    State validate(QString& input, int&) const override {
-        for (qsizetype i = 0; i < input.size(); ++i) {
-            if (IsLineBreak(input.at(i))) {
+    State validate(QString& input, int& pos) const override {
+        for (qsizetype i = input.size() - 1; i >= 0; --i) {
+            if (ShowsAsBlank(input.at(i))) {
                 input[i] = QLatin1Char(' ');
+            } else if (input.at(i).category() == QChar::Other_Control) {
+                input.remove(i, 1);
+                pos -= i < pos ? 1 : 0;
             }
         }
         return Acceptable;
     }
 
   private:
-    static bool IsLineBreak(QChar c) {
+    static bool ShowsAsBlank(QChar c) {
         switch (c.unicode()) {
+            case u'\t':
             case u'\n':
             case u'\v':
             case u'\f':
