@@ -303,7 +303,6 @@ TEST(ProjectNestEgg, FailuresNameTheInputAndItsText) {
         {{"5%", "40", "600", "200", "40,000"}, Kind::Horizon, Input::RetireAge, "600"},
         {{"5%", "40", "600", "200", "0"}, Kind::Horizon, Input::RetireAge, "600"},
         {{"20%", "40", "190", "200", "1e9"}, Kind::Overflow, Input::StartBal, "1e9"},
-        {{"20%", "40", "190", "1e9", "0"}, Kind::Overflow, Input::Monthly, "1e9"},
         // Two bad boxes: retirement age before current age, the years before the amounts, the
         // monthly contribution before the starting balance.
         {{"5%", "x", "y", "200", "40,000"}, Kind::Conversion, Input::RetireAge, "y"},
