@@ -348,7 +348,7 @@ void PrepareBoxes(const Controls& controls) {
         } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
             box->setMaxLength(std::numeric_limits<int>::max());
             const double figure = engine::TextToDouble(def.text);
-            box->setText(QString::fromStdString(engine::FormatAmount(figure, format)));
+            box->setText(QString::fromStdString(engine::FormatWholeAmount(figure, format)));
         }
     }
 }
