@@ -11,15 +11,18 @@ namespace engine {
 
 namespace {
 
-constexpr double kGoal = 2'000'000;
+constexpr Currency kGoal = Currency::FromUnits(2'000'000 * Currency::kUnitsPerDollar);
 constexpr double kGoalStep = 50;
 constexpr double kScenarioRate = 0.2;
-constexpr double kScenarioGoal = 1'000'000;
+constexpr Currency kScenarioGoal = Currency::FromUnits(1'000'000 * Currency::kUnitsPerDollar);
 constexpr double kScenarioStep = 10;
 constexpr double kMonthsPerYear = 12;
 constexpr double kPercent = 100;
 constexpr int kPaymentAtEnd = 0;
 constexpr std::int32_t kLastPosition = 32'767;
+// No one saves for longer. A projection that outgrows the range over a longer span, while the
+// same amounts fit over this one, does so because of the span.
+constexpr std::int32_t kLongestSaving = 100;
 
 // Beyond this many steps of at most $50, need * 12 would no longer be held exactly.
 constexpr std::int64_t kMaxExactSteps = (std::int64_t{1} << std::numeric_limits<double>::digits) /
@@ -28,14 +31,15 @@ constexpr std::int64_t kMaxExactSteps = (std::int64_t{1} << std::numeric_limits<
 constexpr const char* kHeading = "Getting to that 2 Million Dollar Nest Egg";
 constexpr const char* kOnThePath =
     "Congratulations, you are on the path to a Million Dollar Nest Egg";
+// Only whole years count, so "later" is not enough: 64.5 and 65 round to no year at all.
 constexpr const char* kGoalNeedsLaterRetirement =
-    "No monthly contribution can reach a $2 Million Dollar Nest Egg unless the retirement age "
-    "is later than the current age.";
+    "No monthly contribution can reach a $2 Million Dollar Nest Egg unless retirement is at "
+    "least a year away.";
 constexpr const char* kGoalOutOfReachAtRate =
     "No monthly contribution can reach a $2 Million Dollar Nest Egg at this interest rate.";
 constexpr const char* kScenarioNeedsLaterRetirement =
-    "At the rate of 20% no monthly contribution can reach a million dollar nest egg unless the "
-    "retirement age is later than the current age.";
+    "At the rate of 20% no monthly contribution can reach a million dollar nest egg unless "
+    "retirement is at least a year away.";
 
 const std::string& TextOf(const NestEggInputs& inputs, Input input) {
     switch (input) {
@@ -58,11 +62,13 @@ template <class Step>
 auto Blaming(const NestEggInputs& inputs, Input input, Step&& step) {
     try {
         return step();
-    } catch (const ConversionError&) {
-        throw ConversionError(TextOf(inputs, input), input);
-    } catch (const OverflowError&) {
-        throw OverflowError(TextOf(inputs, input), input);
+    } catch (const NumberError& error) {
+        throw ProjectionError(error.failure(), input, TextOf(inputs, input));
     }
+}
+
+bool FitsCurrency(std::optional<double> value) {
+    return value && TryToCurrency(*value);
 }
 
 int Sign(double value) {
@@ -82,7 +88,7 @@ struct Projection {
         return ToCurrency(
             FV(rate, years, -(monthly * kMonthsPerYear), -startAmount, kPaymentAtEnd));
     }
-    bool ReachesOrFails(double monthly, double goal) const {
+    bool ReachesOrFails(double monthly, Currency goal) const {
         const std::optional<double> value = TryValue(monthly);
         const std::optional<Currency> balance = value ? TryToCurrency(*value) : std::nullopt;
         return !balance || *balance >= goal;
@@ -107,7 +113,8 @@ struct Projection {
 // contribution grows: once a step reaches the goal or leaves the Currency range upwards, every
 // later step does too, and the first such step is found by doubling, then halving. A first
 // step that passes also rules out a later failure below the range.
-std::optional<double> SmallestContribution(const Projection& projection, double goal, double step) {
+std::optional<double> SmallestContribution(const Projection& projection, Currency goal,
+                                           double step) {
     if (projection.Balance(step) >= goal) {
         return step;
     }
@@ -122,7 +129,7 @@ std::optional<double> SmallestContribution(const Projection& projection, double 
         if (above > kMaxExactSteps) {
             // Unreachable while growth (g - 1) / rate is at least 1/2, as it is for every
             // positive horizon: the balance leaves the Currency range long before.
-            throw OverflowError(DoubleToText(double(above) * step));
+            throw NumberError(Failure::TooLarge);
         }
     }
     while (above - below > 1) {
@@ -149,21 +156,6 @@ int Utf16Units(char c) {
 // The age to blame for a horizon too long to calculate with: the one further from zero.
 Input AgeToFix(double retireAge, double currentAge) {
     return std::fabs(retireAge) >= std::fabs(currentAge) ? Input::RetireAge : Input::CurrentAge;
-}
-
-// The box to blame when a balance leaves the Currency range: an age when a single dollar a
-// year already does over this horizon, else the starting balance when it alone does, else
-// `otherwise`.
-Input OverflowCulprit(double retireAge, double currentAge, const Projection& projection,
-                      Input otherwise) {
-    const auto fits = [](std::optional<double> value) { return value && TryToCurrency(*value); };
-    if (!fits(TryFV(projection.rate, projection.years, -1.0, -1.0, kPaymentAtEnd))) {
-        return AgeToFix(retireAge, currentAge);
-    }
-    if (!fits(projection.TryValue(0.0))) {
-        return Input::StartBal;
-    }
-    return otherwise;
 }
 
 // The window's texts as numbers.
@@ -231,7 +223,7 @@ class Calculation {
 
     std::string ProjectionSentence(Currency projected) const {
         return "Your $" + inputs_.startBal + " will grow to $" + FormatAmount(projected, format_) +
-               " if left in a tax deferred account for " + LongToText(numbers_.years) +
+               " if left in a tax deferred account for " + LongToText(numbers_.years, format_) +
                " years while growing at consistent " + numbers_.rateText + "% per year.";
     }
 
@@ -240,7 +232,7 @@ class Calculation {
             return numbers_.years > 0 ? kGoalOutOfReachAtRate : kGoalNeedsLaterRetirement;
         }
         return "At the interest rate of " + DoubleToText(numbers_.rate * kPercent, format_) +
-               "% you will need to add $" + FormatAmount(*need, format_) +
+               "% you will need to add $" + FormatWholeAmount(*need, format_) +
                " per month to achieve a $2 Million Dollar Nest Egg";
     }
 
@@ -254,21 +246,39 @@ class Calculation {
         }
         return "At the rate of 20% annual interest your money will grow to over 2 million "
                "in those " +
-               LongToText(numbers_.years) + " years.";
+               LongToText(numbers_.years, format_) + " years.";
     }
 
   private:
-    // Runs `step`, turning an overflow into one that names the box to fix.
+    // Runs `step`, turning an overflow into one that names what to fix: the span between the
+    // ages when it is to blame, else the starting balance when it alone leaves the Currency
+    // range over this span, else `otherwise`.
     template <class Step>
     std::invoke_result_t<Step> BlamingOverflow(const Projection& projection, Input otherwise,
                                                Step&& step) const {
         try {
             return step();
-        } catch (const OverflowError&) {
+        } catch (const NumberError&) {
+            if (SpanToBlame(projection)) {
+                throw ProjectionError(Failure::TooLarge, Input::RetireAge, inputs_.retireAge,
+                                      numbers_.years);
+            }
             const Input culprit =
-                OverflowCulprit(numbers_.retireAge, numbers_.currentAge, projection, otherwise);
-            throw OverflowError(TextOf(inputs_, culprit), culprit);
+                FitsCurrency(projection.TryValue(0.0)) ? otherwise : Input::StartBal;
+            throw ProjectionError(Failure::TooLarge, culprit, TextOf(inputs_, culprit));
         }
+    }
+
+    // A span is to blame when a dollar a year already outgrows the range over it, or when it is
+    // longer than anyone saves and the user's own amounts would fit over the longest saving.
+    // A retirement age of 600 for 60 is then the mistake, not a balance of 40,000.
+    bool SpanToBlame(const Projection& projection) const {
+        if (!FitsCurrency(TryFV(projection.rate, projection.years, -1.0, -1.0, kPaymentAtEnd))) {
+            return true;
+        }
+        const Projection longestSaving{projection.rate, kLongestSaving, projection.startAmount};
+        return projection.years > kLongestSaving &&
+               FitsCurrency(longestSaving.TryValue(numbers_.monthly));
     }
 
     const NestEggInputs& inputs_;
@@ -298,7 +308,7 @@ std::string Strip(std::string& psLine, std::string_view psRemoveStr) {
         keptUnits += Utf16Units(c);
         if (kept.ends_with(psRemoveStr)) {
             if (keptUnits - removedUnits + 1 > kLastPosition) {
-                throw OverflowError(psLine);
+                throw NumberError(Failure::TooLarge);
             }
             kept.resize(kept.size() - psRemoveStr.size());
             keptUnits -= removedUnits;

@@ -32,9 +32,10 @@ ensure_packages() {
 BUILD_PACKAGES=(cmake make g++ pkg-config libgtest-dev libbenchmark-dev qt6-base-dev
     libxcb1-dev fonts-liberation)
 # What the tests need besides: a virtual screen and tools to drive and photograph it, the
-# checkers of the desktop files and the Debian package, and the accessibility bus.
+# checkers of the desktop files and the Debian package, the accessibility bus, the Orca screen
+# reader, and the tools that give the saved file an ACL and extended attributes.
 TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick clang libclang-rt-14-dev dpkg-dev file
-    desktop-file-utils appstream lintian locales at-spi2-core python3-pyatspi dbus)
+    desktop-file-utils appstream lintian locales at-spi2-core python3-pyatspi dbus orca acl attr)
 
 # Generates the locales the tests run in when the machine lacks them. Each is given as its line
 # of /etc/locale.gen ("de_DE.UTF-8 UTF-8", "de_DE ISO-8859-1"); locale-gen rebuilds only what

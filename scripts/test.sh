@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-ensure_locales "de_DE.UTF-8 UTF-8" "de_DE ISO-8859-1"
+ensure_locales "de_DE.UTF-8 UTF-8" "de_DE ISO-8859-1" "de_CH.UTF-8 UTF-8" "ar_EG.UTF-8 UTF-8" \
+    "ja_JP.UTF-8 UTF-8" "fr_FR.UTF-8 UTF-8" "mr_IN UTF-8"
 
 jobs=$(nproc)
 cmake --preset sanitize >/dev/null

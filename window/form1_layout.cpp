@@ -1,21 +1,24 @@
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
 #include <QIcon>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPalette>
 #include <QPushButton>
 #include <QValidator>
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "engine/amounts.h"
+#include "window/accessibility.h"
 #include "window/click_label.h"
 #include "window/form1.h"
+#include "window/locale_number_format.h"
 
 namespace {
 
@@ -63,25 +66,6 @@ constexpr std::size_t Index(Control control) {
 constexpr std::size_t kControlCount = Index(Control::Label1) + 1;
 
 enum class Kind { TextBox, Button, Combo, Label, Link };
-
-// The Qt class that stands for each kind of control.
-template <Kind kind>
-constexpr auto ClassOf() {
-    if constexpr (kind == Kind::TextBox) {
-        return std::type_identity<QLineEdit>{};
-    } else if constexpr (kind == Kind::Button) {
-        return std::type_identity<QPushButton>{};
-    } else if constexpr (kind == Kind::Combo) {
-        return std::type_identity<QComboBox>{};
-    } else if constexpr (kind == Kind::Label) {
-        return std::type_identity<QLabel>{};
-    } else {
-        static_assert(kind == Kind::Link);
-        return std::type_identity<ClickLabel>{};
-    }
-}
-template <Kind kind>
-using WidgetClass = typename decltype(ClassOf<kind>())::type;
 
 struct FontDef {
     const char* family;  // nullptr: the platform's default font for the kind
@@ -188,30 +172,55 @@ static_assert(InControlOrder(), "kControls lists every control once, in the orde
 
 using Controls = std::array<QWidget*, kControlCount>;
 
-// The control as the class its row makes, so that a wrong name or class does not compile.
-template <Control id>
-auto* Widget(const Controls& controls) {
-    return static_cast<WidgetClass<kControls[Index(id)].kind>*>(controls[Index(id)]);
+// Whether CreateControl makes controls of `kind` as class T.
+template <class T>
+constexpr bool MadeAs(Kind kind) {
+    switch (kind) {
+        case Kind::TextBox:
+            return std::is_same_v<T, QLineEdit>;
+        case Kind::Button:
+            return std::is_same_v<T, QPushButton>;
+        case Kind::Combo:
+            return std::is_same_v<T, QComboBox>;
+        case Kind::Label:
+            return std::is_same_v<T, QLabel>;
+        case Kind::Link:
+            break;
+    }
+    return std::is_same_v<T, ClickLabel>;
 }
 
-// A box holds one line. A line break that comes in by paste, drop or code becomes the blank the
-// box shows for it, so that what is shown is what is saved.
+// The control as the class its row makes it; a wrong name or class does not compile.
+template <Control id, class T>
+T* Widget(const Controls& controls) {
+    static_assert(MadeAs<T>(kControls[Index(id)].kind), "the control is made as another class");
+    return static_cast<T*>(controls[Index(id)]);
+}
+
+// A box holds one line of plain text. A line break or tab that comes in by paste, drop or code
+// becomes the blank the box shows for it, so that what is shown is what is saved; other control
+// characters are dropped, so that no escape sequence reaches the saved file and, through it, a
+// terminal that shows it.
 class OneLineValidator : public QValidator {
   public:
     using QValidator::QValidator;
 
-    State validate(QString& input, int&) const override {
-        for (qsizetype i = 0; i < input.size(); ++i) {
-            if (IsLineBreak(input.at(i))) {
+    State validate(QString& input, int& pos) const override {
+        for (qsizetype i = input.size() - 1; i >= 0; --i) {
+            if (ShowsAsBlank(input.at(i))) {
                 input[i] = QLatin1Char(' ');
+            } else if (input.at(i).category() == QChar::Other_Control) {
+                input.remove(i, 1);
+                pos -= i < pos ? 1 : 0;
             }
         }
         return Acceptable;
     }
 
   private:
-    static bool IsLineBreak(QChar c) {
+    static bool ShowsAsBlank(QChar c) {
         switch (c.unicode()) {
+            case u'\t':
             case u'\n':
             case u'\v':
             case u'\f':
@@ -227,8 +236,7 @@ class OneLineValidator : public QValidator {
 };
 
 QLabel* CreateLabel(Kind kind, const QString& text, QWidget* parent) {
-    QLabel* label = kind == Kind::Link ? new WidgetClass<Kind::Link>(text, parent)
-                                       : new WidgetClass<Kind::Label>(text, parent);
+    QLabel* label = kind == Kind::Link ? new ClickLabel(text, parent) : new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -242,17 +250,17 @@ QWidget* CreateControl(const ControlDef& def, QWidget* parent) {
     const QString text = QString::fromUtf8(def.text);
     switch (def.kind) {
         case Kind::TextBox: {
-            auto* box = new WidgetClass<Kind::TextBox>(text, parent);
+            auto* box = new QLineEdit(text, parent);
             box->setValidator(new OneLineValidator(box));
             return box;
         }
         case Kind::Button: {
-            auto* button = new WidgetClass<Kind::Button>(text, parent);
+            auto* button = new QPushButton(text, parent);
             button->setAutoDefault(true);  // Enter presses the focused button
             return button;
         }
         case Kind::Combo: {
-            auto* combo = new WidgetClass<Kind::Combo>(parent);
+            auto* combo = new QComboBox(parent);
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
             combo->setValidator(new OneLineValidator(combo));
@@ -322,75 +330,53 @@ Controls BuildControls(QWidget* window) {
 
 // The caption beside each box, which screen readers announce with it.
 void LinkCaptionsToBoxes(const Controls& controls) {
-    Widget<Control::Label4>(controls)->setBuddy(Widget<Control::inCurrentAge>(controls));
-    Widget<Control::Label5>(controls)->setBuddy(Widget<Control::inRetireAge>(controls));
-    Widget<Control::Label1>(controls)->setBuddy(Widget<Control::inStartBal>(controls));
-    Widget<Control::Label2>(controls)->setBuddy(Widget<Control::comboRate>(controls));
-    Widget<Control::Label3>(controls)->setBuddy(Widget<Control::inPayment>(controls));
+    Widget<Control::Label4, QLabel>(controls)->setBuddy(controls[Index(Control::inCurrentAge)]);
+    Widget<Control::Label5, QLabel>(controls)->setBuddy(controls[Index(Control::inRetireAge)]);
+    Widget<Control::Label1, QLabel>(controls)->setBuddy(controls[Index(Control::inStartBal)]);
+    Widget<Control::Label2, QLabel>(controls)->setBuddy(controls[Index(Control::comboRate)]);
+    Widget<Control::Label3, QLabel>(controls)->setBuddy(controls[Index(Control::inPayment)]);
 }
 
-// Screen readers meet the web link as a link they can follow.
-class AccessibleLink : public QAccessibleWidget {
-  public:
-    explicit AccessibleLink(ClickLabel* link) : QAccessibleWidget(link, QAccessible::Link) {}
-
-    QString text(QAccessible::Text kind) const override {
-        switch (kind) {
-            case QAccessible::Name:
-                return Link()->text();
-            case QAccessible::Description:
-                return QObject::tr("Opens the publisher's web page");
-            default:
-                return QAccessibleWidget::text(kind);
+// The boxes open with their figures as the user's locale writes figures ("40.000" in German,
+// where "40,000" is forty), and take text of any length, as pasted.
+void PrepareBoxes(const Controls& controls) {
+    const engine::NumberFormat format = LocaleNumberFormat(QLocale::system());
+    for (const ControlDef& def : kControls) {
+        QWidget* control = controls[Index(def.id)];
+        if (auto* combo = qobject_cast<QComboBox*>(control)) {
+            combo->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
+        } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
+            box->setMaxLength(std::numeric_limits<int>::max());
+            const double figure = engine::TextToDouble(def.text);
+            box->setText(QString::fromStdString(engine::FormatWholeAmount(figure, format)));
         }
     }
-    QAccessible::State state() const override {
-        QAccessible::State linkState = QAccessibleWidget::state();
-        linkState.linked = true;
-        return linkState;
-    }
-    QStringList actionNames() const override { return {pressAction()}; }
-    void doAction(const QString& action) override {
-        if (action == pressAction()) {
-            emit Link()->clicked();
-        }
-    }
-
-  private:
-    ClickLabel* Link() const { return static_cast<ClickLabel*>(widget()); }
-};
-
-QAccessibleInterface* CreateAccessibleLink(const QString& className, QObject* object) {
-    if (className == QLatin1String(ClickLabel::staticMetaObject.className())) {
-        return new AccessibleLink(static_cast<ClickLabel*>(object));
-    }
-    return nullptr;
 }
 
 }  // namespace
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
-    static const bool linkAccessible = (QAccessible::installFactory(CreateAccessibleLink), true);
-    Q_UNUSED(linkAccessible);
+    InstallAccessibleInterfaces();
     setWindowTitle(QString::fromUtf8(kCaption));
     setWindowIcon(QIcon(QStringLiteral(":/nestegg/nestegg-32.png")));
     setFixedSize(kClientWidth, kClientHeight);
     ApplyColours(kActiveBorder, kNoColour, this);
 
     const Controls controls = BuildControls(this);
+    PrepareBoxes(controls);
     LinkCaptionsToBoxes(controls);
-    inCurrentAge = Widget<Control::inCurrentAge>(controls);
-    inRetireAge = Widget<Control::inRetireAge>(controls);
-    inStartBal = Widget<Control::inStartBal>(controls);
-    inPayment = Widget<Control::inPayment>(controls);
-    comboRate = Widget<Control::comboRate>(controls);
-    Command1 = Widget<Control::Command1>(controls);
-    Command2 = Widget<Control::Command2>(controls);
-    Label7 = Widget<Control::Label7>(controls);
-    Label9 = Widget<Control::Label9>(controls);
-    labelResult1 = Widget<Control::labelResult1>(controls);
-    labelResult2 = Widget<Control::labelResult2>(controls);
-    labelResult3 = Widget<Control::labelResult3>(controls);
+    inCurrentAge = Widget<Control::inCurrentAge, QLineEdit>(controls);
+    inRetireAge = Widget<Control::inRetireAge, QLineEdit>(controls);
+    inStartBal = Widget<Control::inStartBal, QLineEdit>(controls);
+    inPayment = Widget<Control::inPayment, QLineEdit>(controls);
+    comboRate = Widget<Control::comboRate, QComboBox>(controls);
+    Command1 = Widget<Control::Command1, QPushButton>(controls);
+    Command2 = Widget<Control::Command2, QPushButton>(controls);
+    Label7 = Widget<Control::Label7, QLabel>(controls);
+    Label9 = Widget<Control::Label9, ClickLabel>(controls);
+    labelResult1 = Widget<Control::labelResult1, QLabel>(controls);
+    labelResult2 = Widget<Control::labelResult2, QLabel>(controls);
+    labelResult3 = Widget<Control::labelResult3, QLabel>(controls);
 
     ConnectEvents();
     Form_Load();

@@ -11,6 +11,8 @@
 namespace engine::literal {
 
 constexpr std::int64_t kStepBound = 20'000;
+inline const Currency kTwoMillion = ToCurrency(2'000'000);
+inline const Currency kOneMillion = ToCurrency(1'000'000);
 
 enum class Kind { Result, Conversion, Overflow, GaveUp };
 
@@ -41,16 +43,16 @@ inline Outcome Literal(const NestEggInputs& in, const NumberFormat& format,
         NestEggResult& r = out.result;
         r.projectionText = "Your $" + in.startBal + " will grow to $" +
                            FormatAmount(projected, format) +
-                           " if left in a tax deferred account for " + LongToText(years) +
+                           " if left in a tax deferred account for " + LongToText(years, format) +
                            " years while growing at consistent " + rateText + "% per year.";
-        if (projected >= 2000000.0) {
+        if (projected >= kTwoMillion) {
             r.goalText = "Congratulations, you are on the path to a Million Dollar Nest Egg";
             return out;
         }
         r.headingText = "Getting to that 2 Million Dollar Nest Egg";
 
         enum class End { Reached, Unreachable, GaveUp };
-        const auto search = [&](double atRate, double goal, double step, double& need) {
+        const auto search = [&](double atRate, Currency goal, double step, double& need) {
             need = 0;
             Currency reached = projected;
             for (std::int64_t steps = 0; reached < goal; ++steps) {
@@ -68,27 +70,27 @@ inline Outcome Literal(const NestEggInputs& in, const NumberFormat& format,
         };
 
         double need = 0;
-        switch (search(rate, 2000000.0, 50.0, need)) {
+        switch (search(rate, kTwoMillion, 50.0, need)) {
             case End::GaveUp:
                 return {Kind::GaveUp, {}};
             case End::Unreachable:
                 r.goalText =
-                    "No monthly contribution can reach a $2 Million Dollar Nest Egg unless the "
-                    "retirement age is later than the current age.";
+                    "No monthly contribution can reach a $2 Million Dollar Nest Egg unless "
+                    "retirement is at least a year away.";
                 break;
             case End::Reached:
                 r.goalText = "At the interest rate of " + DoubleToText(rate * 100, format) +
-                             "% you will need to add $" + FormatAmount(need, format) +
+                             "% you will need to add $" + FormatWholeAmount(need, format) +
                              " per month to achieve a $2 Million Dollar Nest Egg";
         }
         double need20 = 0;
-        switch (search(0.2, 1000000.0, 10.0, need20)) {
+        switch (search(0.2, kOneMillion, 10.0, need20)) {
             case End::GaveUp:
                 return {Kind::GaveUp, {}};
             case End::Unreachable:
                 r.scenarioText =
                     "At the rate of 20% no monthly contribution can reach a million dollar nest "
-                    "egg unless the retirement age is later than the current age.";
+                    "egg unless retirement is at least a year away.";
                 break;
             case End::Reached:
                 r.scenarioText =
@@ -98,14 +100,12 @@ inline Outcome Literal(const NestEggInputs& in, const NumberFormat& format,
                               " per month to achieve a million dollar nest egg."
                         : "At the rate of 20% annual interest your money will grow to over 2 "
                           "million in those " +
-                              LongToText(years) + " years.";
+                              LongToText(years, format) + " years.";
         }
         r.hasScenario = true;
         return out;
-    } catch (const ConversionError&) {
-        return {Kind::Conversion, {}};
-    } catch (const OverflowError&) {
-        return {Kind::Overflow, {}};
+    } catch (const NumberError& error) {
+        return {error.failure() == Failure::NotANumber ? Kind::Conversion : Kind::Overflow, {}};
     }
 }
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTextLayout>
 #include <QUrl>
 
 #include "window_test_support.h"
@@ -212,6 +213,11 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QTest::keyClicks(rate, "12");
         QCOMPARE(rate->text(), QStringLiteral("512%"));
         QCOMPARE(rate->cursorPosition(), 3);
+        // Though typing unselects the rate, the typing is undone and redone as in any box.
+        QTest::keySequence(rate, QKeySequence::Undo);
+        QCOMPARE(rate->text(), QStringLiteral("5%"));
+        QTest::keySequence(rate, QKeySequence::Redo);
+        QCOMPARE(rate->text(), QStringLiteral("512%"));
     }
 
     void failureLeavesTheWindowAsItWas_data() {
@@ -228,6 +234,8 @@ class Form1EventsTest : public QObject, public WindowFixture {
         row("empty balance", "inStartBal", "", "Starting Balance");
         row("huge balance", "inStartBal", "1e300", "Starting Balance");
         row("endless horizon", "inRetireAge", "1e12", "Retirement Age");
+        row("span of centuries", "inRetireAge", "600",
+            "Current Age and Retirement Age boxes: a span of 560 years");
     }
     void failureLeavesTheWindowAsItWas() {
         QFETCH(QString, box);
@@ -247,7 +255,7 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].title, kCaption);
         QVERIFY2(messages[0].text.contains(caption), qPrintable(messages[0].text));
-        QVERIFY2(messages[0].text.contains('"' + text + '"'), qPrintable(messages[0].text));
+        QVERIFY2(messages[0].text.contains(Quoted(text)), qPrintable(messages[0].text));
         QCOMPARE(QApplication::focusWidget(), edit);
         QCOMPARE(edit->selectedText(), text);
 
@@ -255,6 +263,38 @@ class Form1EventsTest : public QObject, public WindowFixture {
         Click("Command2");
         QCOMPARE(messages.size(), 1);
         QCOMPARE(Label("labelResult1")->text(), Projection("40,000", "529,164.30", 27, 8));
+    }
+
+    // The words are the window's own: the box's caption and why its text cannot be used.
+    void failureMessageNamesTheBoxAndWhy_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        const QString fix = QStringLiteral("\n\nCorrect it and press Calculate again.");
+        QTest::newRow("not a number")
+            << "inCurrentAge"
+            << "abc"
+            << "Please check the Current Age box: " + Quoted("abc") + " is not a number." + fix;
+        QTest::newRow("too large") << "inStartBal"
+                                   << "1e300"
+                                   << "Please check the Starting Balance box: " + Quoted("1e300") +
+                                          " is too large to calculate with." + fix;
+        QTest::newRow("span") << "inRetireAge"
+                              << "600"
+                              << "Please check the Current Age and Retirement Age boxes: a span of "
+                                 "560 years from " +
+                                     Quoted("40") + " to " + Quoted("600") +
+                                     " is too long to calculate with.\n\nCorrect them and press "
+                                     "Calculate again.";
+    }
+    void failureMessageNamesTheBoxAndWhy() {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        Edit(box)->setText(text);
+        Click("Command2");
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].text, message);
     }
 
     // Fails when a message reads typed text as markup, or quotes so much of it that the box
@@ -266,6 +306,8 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QTest::newRow("markup") << markup << markup;
         const QString huge = QString(120'000, QLatin1Char('9')).replace(7, 1, QLatin1Char('x'));
         QTest::newRow("huge") << huge << huge.left(40) + QChar(0x2026);
+        QTest::newRow("direction override") << "\u202e40 years"
+                                            << "\u202e40 years";
     }
     void messageShowsTypedTextPlainAndFits() {
         QFETCH(QString, typed);
@@ -273,8 +315,17 @@ class Form1EventsTest : public QObject, public WindowFixture {
         Edit("inCurrentAge")->setText(typed);
         const ShownBox shown = ShowWithMessageBox("Command2");
         QCOMPARE(shown.format, Qt::PlainText);
-        QVERIFY2(shown.text.contains('"' + quoted + '"'), qPrintable(shown.text.left(200)));
+        QVERIFY2(shown.text.contains(Quoted(quoted)), qPrintable(shown.text.left(200)));
         QVERIFY(shown.fitsTheScreen);
+        // Laid out as Qt lays out the message, the words around the quote keep their order.
+        QTextLayout layout(shown.text.section('\n', 0, 0));
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        const auto x = [&](const char* word) {
+            return line.cursorToX(static_cast<int>(layout.text().indexOf(word)));
+        };
+        QVERIFY(x("box:") < x("is not") && x("is not") < x("number."));
     }
 
     // Fails when a long home folder's path makes the message about a failed save run off the
@@ -312,15 +363,19 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QVERIFY(messages.isEmpty());
     }
 
-    // Fails when a box keeps a pasted line break that it shows as a blank: the saved line would
-    // no longer be one line, nor what the box showed.
+    // Fails when a box keeps a pasted line break or tab that it shows as a blank (the saved line
+    // would not be what it showed) or a control character the saved file passes on to a terminal.
     void pastedLineBreaksBecomeBlanks_data() {
         QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("kept");
         QTest::newRow("LF, CR LF") << "40000\n123\r\n9"
                                    << "40000 123  9";
-        QTest::newRow("VT, FF, NEL, LS, PS") << "1\v2\f3\u00854\u20285\u20296\t7"
-                                             << "1 2 3 4 5 6\t7";
+        QTest::newRow("VT, FF, NEL, LS, PS, tab") << "1\v2\f3\u00854\u20285\u20296\t7"
+                                                  << "1 2 3 4 5 6 7";
+        QTest::newRow("ESC, BEL, NUL, DEL, BS, CSI")
+            << QStringLiteral(u"\u001b[2J40\u0007\u0000000\u007f\b\u009b") << "[2J40000";
+        const QString longer(40'000, QLatin1Char('4'));
+        QTest::newRow("longer than Qt's default limit") << longer << longer;
     }
     void pastedLineBreaksBecomeBlanks() {
         QFETCH(QString, pasted);
@@ -364,6 +419,12 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(-5, -5));
         QTest::mouseClick(link, Qt::RightButton);
         QCOMPARE(opened_.size(), 1);
+
+        // A double click: a click, then a double-click event in place of the second press.
+        QTest::mouseClick(link, Qt::LeftButton);
+        QTest::mouseDClick(link, Qt::LeftButton);
+        QTest::mouseRelease(link, Qt::LeftButton);
+        QCOMPARE(opened_.size(), 2);
     }
 
   private:

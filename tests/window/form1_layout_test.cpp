@@ -46,6 +46,7 @@ class Form1LayoutTest : public QObject, public WindowFixture {
         QCOMPARE(form_->minimumSize(), form_->maximumSize());
         QVERIFY(form_->windowIcon().availableSizes().contains(QSize(32, 32)));
         QVERIFY(form_->autoFillBackground());
+        QVERIFY(form_->palette().isBrushSet(QPalette::Active, QPalette::Window));  // not inherited
         QCOMPARE(form_->palette().color(QPalette::Window), QColor(0x20, 0x40, 0x60));
     }
 
@@ -158,10 +159,13 @@ class Form1LayoutTest : public QObject, public WindowFixture {
 
         const QPalette desktop = QApplication::palette();
         QCOMPARE(control->autoFillBackground(), back != kNone);
+        // Set on the control, not inherited from the window, which shows the same colours.
         if (back != kNone) {
+            QVERIFY(control->palette().isBrushSet(QPalette::Active, QPalette::Window));
             QCOMPARE(control->palette().color(QPalette::Window), desktop.color(Role(back)));
         }
         if (fore != kNone) {
+            QVERIFY(control->palette().isBrushSet(QPalette::Active, QPalette::WindowText));
             QCOMPARE(control->palette().color(QPalette::WindowText), desktop.color(Role(fore)));
         }
     }
@@ -207,9 +211,9 @@ class Form1LayoutTest : public QObject, public WindowFixture {
         row("Command2", "Calculate", QAccessible::Button);
         row("Command1", "Cancel", QAccessible::Button);
         // A result line is named by the sentence it shows, and shows none before Calculate.
-        row("labelResult1", "", QAccessible::StaticText);
-        row("labelResult2", "", QAccessible::StaticText);
-        row("labelResult3", "", QAccessible::StaticText);
+        row("labelResult1", "", QAccessible::Notification);
+        row("labelResult2", "", QAccessible::Notification);
+        row("labelResult3", "", QAccessible::Notification);
         row("Label9", "nesteggpress.example", QAccessible::Link);
     }
 
@@ -232,8 +236,8 @@ class Form1LayoutTest : public QObject, public WindowFixture {
         }
     }
 
-    // A fixed name would hide each new sentence. That its change is announced needs a real
-    // accessibility bus: screen_reader_check.sh.
+    // A fixed name would hide each new sentence. That each is spoken needs a real screen reader:
+    // orca_check.sh.
     void screenReadersReadEachNewResult() {
         Form1 form;
         form.findChild<QPushButton*>("Command2")->click();
