@@ -23,15 +23,14 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\NestEggC
 expected=("Your \$40,000 will grow to \$280,544.16 if left in a tax deferred account for 27 years"
     "while growing at consistent 5% per year." "add \$2,850 per month")
 
-[[ -n ${DISPLAY:-} ]] || { echo "FAIL: needs an X display (scripts/windows.sh gives one)" >&2; exit 1; }
-for tool in xdotool import convert tesseract; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed" >&2; exit 1; }
-done
-
 fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
+[[ -n ${DISPLAY:-} ]] || fail "needs an X display (scripts/windows.sh gives one)"
+for tool in xdotool import convert tesseract; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed"
+done
 run() {  # a Windows program, with nothing on its path but its own folder
     bash "$here/wine.sh" "$prefix" "" "$@"
 }
@@ -48,8 +47,8 @@ wait_for() {
 }
 # Everything on drive C but the folders of temporary files.
 drive_c() {
-    (cd "$prefix/drive_c" && find . -path '*/Temp' -prune -o -path ./windows/temp -prune -o -print) |
-        sort
+    (cd "$prefix/drive_c" &&
+        find . -path '*/Temp' -prune -o -path ./windows/temp -prune -o -print) | sort
 }
 registered() {
     run reg query "$uninstall_key" /v DisplayName 2>/dev/null | grep -q "$product"
@@ -88,8 +87,8 @@ picture=$outdir/installed_window.png
 import -window "$window" -define png:exclude-chunks=date,time "$picture" || fail "no screenshot"
 echo "screenshot: $picture"
 # Read three times the size, as tesseract reads small screen text best.
-reading=$(convert "$picture" -resize 300% -colorspace Gray png:- | tesseract - - --psm 6 2>/dev/null |
-    tr '\n' ' ')
+reading=$(convert "$picture" -resize 300% -colorspace Gray png:- |
+    tesseract - - --psm 6 2>/dev/null | tr '\n' ' ')
 for text in "${expected[@]}"; do
     [[ $reading == *"$text"* ]] || fail "the window does not show \"$text\"; it reads: $reading"
 done
