@@ -441,11 +441,8 @@ class StartBalanceFileTest : public QObject {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");  // none: refused
         QTest::addColumn<QString>("reason");
-        QTest::newRow("code page 1252") << "40.000 Grüße €"
-                                        << QByteArray(
-                                               "40.000 Gr\xfc\xdf"
-                                               "e \x80\r\n")
-                                        << "";
+        QTest::newRow("code page 1252")
+            << "40.000 Grüße €" << QByteArray("40.000 Gr\xfc\xdf\x65 \x80\r\n") << "";
         QTest::newRow("best fit") << "Łódź" << QByteArray() << "\"Ł\" (U+0141)";
         QTest::newRow("lacking") << "40,000 ₹" << QByteArray() << "\"₹\" (U+20B9)";
     }
