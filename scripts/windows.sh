@@ -49,9 +49,6 @@ export DISPLAY
 mkdir -p "$WINEPREFIX"
 wineserver --kill 2>/dev/null || true  # one left by an interrupted run
 wineserver --persistent
-# Wine's background programs start with the first program that needs them, and would hold that
-# test's output open until the server ends: they start here instead, holding nothing.
-bash windows/wine.sh "$WINEPREFIX" "" start /wait /min cmd /c exit >/dev/null 2>&1 </dev/null
 
 cmake --preset windows -DCMAKE_PREFIX_PATH="$found_in" -DCMAKE_FIND_ROOT_PATH="$found_in" \
     >/dev/null

@@ -82,8 +82,11 @@ xdotool mousemove --window "$window" 212 256 click 1 mousemove 0 0
 wait_for test -f "$saved" || fail "Cancel wrote no $saved"
 [[ $(od -An -c "$saved" | tr -d ' ') == '40,000\r\n' ]] ||
     fail "Cancel wrote $(od -An -c "$saved") into $saved, not 40,000"
+# Closed as Windows closes a program, and gone before its files are removed.
 run taskkill /im nestegg.exe >/dev/null
-wait "$program" || fail "the program did not end when closed"
+ended() { ! run taskkill /im nestegg.exe >/dev/null 2>&1; }
+wait_for ended || fail "the program did not end when closed"
+wait "$program"
 
 # The uninstaller hands over to a copy of itself in the temporary folder and returns: its last
 # step unregisters the program.

@@ -10,7 +10,8 @@ set -euo pipefail
 export WINEPREFIX=${1:?usage: wine.sh PREFIX DLL_FOLDERS PROGRAM [ARGUMENT...]}
 dll_folders=${2?usage: wine.sh PREFIX DLL_FOLDERS PROGRAM [ARGUMENT...]}
 shift 2
-export WINEDEBUG=-all WINEARCH=win64
+# Qt Test writes to the debugger when a program has no console; +debugstr prints that.
+export WINEDEBUG=-all,+debugstr WINEARCH=win64
 # No Mono and Gecko installers asking to be run, and no menu entries or file types written into
 # the desktop of the user running the tests.
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
@@ -29,11 +30,19 @@ if [[ ! -f $WINEPREFIX/nestegg-ready ]]; then
     if [[ ! -f $WINEPREFIX/nestegg-ready ]]; then
         wineboot --init >/dev/null 2>&1
         replacements='HKCU\Software\Wine\Fonts\Replacements'
-        wine reg add "$replacements" /v Arial /d "Liberation Sans" /f >/dev/null
-        wine reg add "$replacements" /v "Times New Roman" /d "Liberation Serif" /f >/dev/null
+        wine reg add "$replacements" /v Arial /d "Liberation Sans" /f >/dev/null 2>&1
+        wine reg add "$replacements" /v "Times New Roman" /d "Liberation Serif" /f >/dev/null 2>&1
         touch "$WINEPREFIX/nestegg-ready"
     fi
     exec {lock}>&-
 fi
 
-exec wine "$@"
+# Wine starts its background programs (the desktop, the COM server) with whichever program
+# first needs them, and they inherit its output. Into a file, that output cannot keep ctest
+# waiting for them to end.
+output=$(mktemp "$WINEPREFIX.output.XXXXXX")
+trap 'rm -f "$output"' EXIT
+status=0
+wine "$@" >"$output" 2>&1 </dev/null || status=$?
+cat "$output"
+exit "$status"
