@@ -17,9 +17,10 @@ toolchain=$repo/windows/toolchain.cmake
 # Qt's host tools (moc, rcc, uic) come from Debian's qt6-base-dev-tools; the Windows Qt must be
 # the very same version for them to fit.
 qt_version=$(dpkg-query -W -f='${source:Version}' qt6-base-dev-tools)
-# Core, Gui, Widgets and Test with the windows platform and the offscreen one for tests (which is
-# built only with FreeType). Debian's "+dfsg" source lacks src/3rdparty/wintab, hence no tablet
-# events. No Direct2D: the calculator paints nothing that needs it (see the patch).
+# Core, Gui, Widgets and Test with the windows platform, and the offscreen one, which is built
+# only with FreeType (on Windows it finds no fonts, so the tests use the windows platform).
+# Debian's "+dfsg" source lacks src/3rdparty/wintab, hence no tablet events. No Direct2D: the
+# calculator paints nothing that needs it (see the patch).
 QT_CONFIGURE=(-release -shared -opensource -confirm-license -xplatform win32-g++
     -qt-host-path /usr -nomake examples -nomake tests
     -no-opengl -no-dbus -no-icu -no-libjpeg -no-direct2d
@@ -59,7 +60,7 @@ cached() {
 
 build_qt() {
     local work=$1 prefix=$2
-    echo "This takes about 30 minutes on two cores, once."
+    echo "This takes 15 to 30 minutes on two cores, once."
     if [[ ! -f $work/source.done ]]; then
         fetch_qt_source "$work"
         touch "$work/source.done"
@@ -93,6 +94,7 @@ fetch_qt_source() {
     if [[ -e $work/source ]]; then
         rm -r "${work:?}/source"
     fi
+    # apt checked every file against Debian's signed index already.
     dpkg-source --no-check -x "$work"/download/qt6-base_*.dsc "$work/source"
     for patch in "${qt_patches[@]}"; do
         patch -d "$work/source" -p1 <"$patch"
