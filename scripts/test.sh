@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything into build/ and runs every test: the engine's, the file's and the window's
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer, the engine's fuzz targets for half
-# a minute each, then every test of the normal build: window, install and package checks included.
+# a minute each, then every test of the normal build: window, install and package checks included;
+# last the Windows stage, the program cross-built for Windows and tested under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
