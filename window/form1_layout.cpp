@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QIcon>
+#include <QImageReader>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPixmap>
 #include <QPushButton>
 #include <QValidator>
 
@@ -373,7 +375,10 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     static const bool linkAccessible = (QAccessible::installFactory(CreateAccessibleLink), true);
     Q_UNUSED(linkAccessible);
     setWindowTitle(QString::fromUtf8(kCaption));
-    setWindowIcon(QIcon(QStringLiteral(":/nestegg/nestegg-32.png")));
+    // Read as the PNG it is: left to guess, Qt would load its other image plugins to ask them.
+    QImageReader icon(QStringLiteral(":/nestegg/nestegg-32.png"), "png");
+    icon.setAutoDetectImageFormat(false);
+    setWindowIcon(QPixmap::fromImage(icon.read()));
     setFixedSize(kClientWidth, kClientHeight);
     ApplyColours(kActiveBorder, kNoColour, this);
 
