@@ -44,7 +44,7 @@ QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 "$program" >"$log" 2>&1 &
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true' EXIT
 
-if ! "$PYTHON" "$here/screen_reader_check.py"; then
+if ! "${PYTHON:?}" "$here/screen_reader_check.py"; then
     echo "--- program output ---" >&2
     cat "$log" >&2
     exit 1
