@@ -73,7 +73,8 @@ ensure_locales() {
     if ((${#missing[@]} == 0)); then
         return 0
     fi
-    need_root "generate the locales it tests with: su -c '$(IFS=';' && echo "${commands[*]}")'"
+    printf -v line '%s; ' "${commands[@]}"
+    need_root "generate the locales it tests with: su -c '${line%; }'"
     for line in "${missing[@]}"; do
         if grep -qx "# *$line" /etc/locale.gen; then
             as_root sed -i "s/^# *$line\$/$line/" /etc/locale.gen
