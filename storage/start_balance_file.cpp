@@ -3,22 +3,22 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
-#include <algorithm>
 #include <variant>
 
 #ifdef Q_OS_UNIX
 #include <iconv.h>
 #include <langinfo.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <csignal>
 #include <memory>
+
+#include "storage/unix_file.h"
+#else
+#include <QSaveFile>
+
+#include <algorithm>
 #endif
 
 namespace storage {
@@ -26,42 +26,35 @@ namespace {
 
 using Reason = QString;
 
+// A lone UTF-16 surrogate is half a character: no character set can write it.
+std::optional<Reason> BrokenCharacter(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate()) {
+            return QStringLiteral(
+                       "The text holds U+%1, half of a character without its other half (as a "
+                       "broken paste can leave); no character set can write it.")
+                .arg(QString::number(c.unicode(), 16).toUpper());
+        }
+    }
+    return std::nullopt;
+}
+
 #ifdef Q_OS_UNIX
 
-QString HomeFolder() {
-    if (QString home = qEnvironmentVariable("HOME"); !home.isEmpty()) {
+QString Shown(const std::filesystem::path& file) {
+    return QFile::decodeName(QByteArray::fromStdString(file.native()));
+}
+
+// Byte for byte: a folder named on an older system need not be valid in today's character set.
+QByteArray HomeFolder() {
+    if (QByteArray home = qgetenv("HOME"); !home.isEmpty()) {
         return home;
     }
     const passwd* entry = getpwuid(geteuid());
-    return entry != nullptr ? QFile::decodeName(entry->pw_dir) : QString();
-}
-
-Reason SystemError() {
-    return qt_error_string(errno) + QLatin1Char('.');
-}
-
-QString KindOf(mode_t mode) {
-    if (S_ISDIR(mode)) {
-        return QStringLiteral("a folder");
-    }
-    if (S_ISFIFO(mode)) {
-        return QStringLiteral("a named pipe");
-    }
-    return S_ISSOCK(mode) ? QStringLiteral("a socket") : QStringLiteral("a device");
-}
-
-// The save replaces what the name leads to, so a link to a pipe or a device would turn it into a
-// plain file. A missing file, or a link to one, is created.
-std::optional<Reason> NotAnOrdinaryFile(const QString& path) {
-    struct stat target {};
-    if (stat(QFile::encodeName(path).constData(), &target) != 0) {
-        return errno == ENOENT ? std::nullopt : std::optional(SystemError());
-    }
-    if (S_ISREG(target.st_mode)) {
-        return std::nullopt;
-    }
-    return QStringLiteral("%1 is %2, not an ordinary file; it was left as it is.")
-        .arg(QDir::toNativeSeparators(QFileInfo(path).canonicalFilePath()), KindOf(target.st_mode));
+    return entry != nullptr ? QByteArray(entry->pw_dir) : QByteArray();
 }
 
 Reason Unwritable(const char* rest, size_t left, const char* codeset) {
@@ -74,11 +67,22 @@ Reason Unwritable(const char* rest, size_t left, const char* codeset) {
              QLatin1String(codeset));
 }
 
+// The C and POSIX locales, and a locale that is not installed (which leaves C), claim plain
+// ASCII; like Qt itself, read that as UTF-8 rather than refuse every other character.
+bool MeansUtf8(const char* codeset) {
+    for (const char* name : {"UTF-8", "ANSI_X3.4-1968", "ASCII", "US-ASCII"}) {
+        if (qstricmp(codeset, name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The locale is the one QCoreApplication set from the environment.
 std::variant<QByteArray, Reason> Encoded(const QString& text) {
     const char* codeset = nl_langinfo(CODESET);
     QByteArray utf8 = text.toUtf8();
-    if (qstricmp(codeset, "UTF-8") == 0) {
+    if (MeansUtf8(codeset)) {
         return utf8;
     }
     const iconv_t converter = iconv_open(codeset, "UTF-8");
@@ -95,48 +99,31 @@ std::variant<QByteArray, Reason> Encoded(const QString& text) {
     size_t outLeft = size_t(encoded.size());
     if (iconv(converter, &in, &inLeft, &out, &outLeft) == size_t(-1) ||
         iconv(converter, nullptr, nullptr, &out, &outLeft) == size_t(-1)) {
-        return errno == EILSEQ ? Unwritable(in, inLeft, codeset) : SystemError();
+        return errno == EILSEQ ? Unwritable(in, inLeft, codeset) : unix_file::SystemError();
     }
     encoded.truncate(out - encoded.data());
     return encoded;
 }
 
-// Past a file size limit the system would end the program in the middle of the write; ignored,
-// it shows as a short write instead.
-class FileSizeSignalIgnored {
-  public:
-    FileSizeSignalIgnored() {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        sigaction(SIGXFSZ, &ignore, &earlier_);
-    }
-    ~FileSizeSignalIgnored() { sigaction(SIGXFSZ, &earlier_, nullptr); }
-    FileSizeSignalIgnored(const FileSizeSignalIgnored&) = delete;
-    FileSizeSignalIgnored& operator=(const FileSizeSignalIgnored&) = delete;
-
-  private:
-    struct sigaction earlier_ {};
-};
+std::optional<Reason> Write(const QByteArray& line, const std::filesystem::path& file) {
+    return unix_file::Save(line, file);
+}
 
 #else
 
-std::optional<Reason> NotAnOrdinaryFile(const QString&) {
-    return std::nullopt;
+QString Shown(const std::filesystem::path& file) {
+    return QDir::toNativeSeparators(QString::fromStdWString(file.native()));
 }
+
 std::variant<QByteArray, Reason> Encoded(const QString& text) {
     return text.toLocal8Bit();
 }
-struct FileSizeSignalIgnored {};
 
-#endif
-
-std::optional<Reason> Write(const QByteArray& line, const QString& path) {
-    [[maybe_unused]] const FileSizeSignalIgnored duringTheSave;
-    QSaveFile file(path);
+std::optional<Reason> Write(const QByteArray& line, const std::filesystem::path& fileName) {
+    QSaveFile file(QString::fromStdWString(fileName.native()));
     file.setDirectWriteFallback(true);
-    // Unbuffered, so that a short write (disk full, file size limit) shows in write()'s count:
-    // a buffered QSaveFile would commit the truncated line.
+    // Unbuffered, so that a short write (disk full) shows in write()'s count: a buffered
+    // QSaveFile would commit the truncated line.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return file.errorString();
     }
@@ -156,32 +143,35 @@ std::optional<Reason> Write(const QByteArray& line, const QString& path) {
     return std::nullopt;
 }
 
+#endif
+
 }  // namespace
 
-std::optional<QString> StartBalanceFilePath() {
+std::optional<std::filesystem::path> StartBalanceFilePath() {
 #ifdef Q_OS_WIN
-    return QStringLiteral("C:/file1.txt");
+    return std::filesystem::path(L"C:\\file1.txt");
 #else
-    const QString home = HomeFolder();
+    const QByteArray home = HomeFolder();
     if (home.isEmpty()) {
         return std::nullopt;
     }
-    return QDir(home).filePath(QStringLiteral("file1.txt"));
+    return std::filesystem::path(home.toStdString()) / "file1.txt";
 #endif
 }
 
-std::optional<SaveFailure> SaveStartBalance(const QString& psText, const QString& psFileName) {
-    const auto failure = [&](const Reason& reason) {
-        return SaveFailure{QDir::toNativeSeparators(psFileName), reason};
+std::optional<SaveFailure> SaveStartBalance(const QString& psText,
+                                            const std::filesystem::path& fileName) {
+    const auto failure = [&](const Reason& reason) {  // Qt's own reasons lack the full stop
+        return SaveFailure{Shown(fileName), reason.endsWith('.') ? reason : reason + '.'};
     };
-    if (const auto refused = NotAnOrdinaryFile(psFileName)) {
-        return failure(*refused);
+    if (const auto broken = BrokenCharacter(psText)) {
+        return failure(*broken);
     }
-    const auto line = Encoded(psText + QStringLiteral("\r\n"));
+    const auto line = Encoded(psText.normalized(QString::NormalizationForm_C) + "\r\n");
     if (const auto* unwritable = std::get_if<Reason>(&line)) {
         return failure(*unwritable);
     }
-    if (const auto failed = Write(std::get<QByteArray>(line), psFileName)) {
+    if (const auto failed = Write(std::get<QByteArray>(line), fileName)) {
         return failure(*failed);
     }
     return std::nullopt;

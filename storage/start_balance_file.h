@@ -3,26 +3,35 @@
 
 #include <QString>
 
+#include <filesystem>
 #include <optional>
 
 namespace storage {
 
 // C:\file1.txt on Windows; elsewhere there is no drive C, so file1.txt in the home folder: $HOME,
-// or the password database's entry when HOME is unset or empty. None when neither names one.
-std::optional<QString> StartBalanceFilePath();
+// or the password database's entry when HOME is unset or empty, byte for byte (a folder named on
+// an older system need not be valid UTF-8). None when neither names one.
+std::optional<std::filesystem::path> StartBalanceFilePath();
 
 struct SaveFailure {
     QString fileName;  // with the platform's own separators, ready to show
-    QString reason;
+    QString reason;    // a sentence, ending with a full stop
 };
 
-// Replaces the file with psText and a carriage return and line feed, in the character set of
-// the locale the application runs in. The new file is swapped in whole or not at all, so a
-// failure leaves any earlier file as it was; only a folder that allows no new file in it makes
-// the save write the file in place. A link is written through to its target, but never to
-// anything other than an ordinary file.
+// Writes psText and a carriage return and line feed, composed (Unicode NFC) and in the
+// character set of the locale the application runs in; where that set is plain ASCII (the C
+// locale), in UTF-8. A character the set cannot hold, or half of one (a lone surrogate), is
+// refused, never written as "?".
+//
+// Either the whole new line is saved or the file keeps exactly what it held. A link is written
+// through to its target, but never to anything other than an ordinary file. On Unix the file
+// also stays what it was: the new line goes into a new file renamed over the old one only when
+// that keeps the old one's every name (hard links), owner, group, mode, ACL and extended
+// attributes; otherwise (another name, an owner or group the user cannot give away, a folder
+// that takes no new file or, with the sticky bit, refuses the rename) the file is written in
+// place, and a failure part-way puts its old bytes back.
 [[nodiscard]] std::optional<SaveFailure> SaveStartBalance(const QString& psText,
-                                                          const QString& psFileName);
+                                                          const std::filesystem::path& fileName);
 
 // The same, to StartBalanceFilePath().
 [[nodiscard]] std::optional<SaveFailure> SaveStartBalance(const QString& psText);

@@ -19,3 +19,9 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
         emit clicked();
     }
 }
+
+// The second press of a double click: its first click has been reported already.
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    pressed_ = false;
+    event->accept();
+}

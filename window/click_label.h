@@ -1,4 +1,5 @@
-// A label that reports a click (press and release over it), as the web link needs.
+// A label that reports a click (press and release over it), as the web link needs; a double
+// click is one click.
 #pragma once
 
 #include <QLabel>
@@ -15,6 +16,7 @@ class ClickLabel : public QLabel {
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
     bool pressed_ = false;

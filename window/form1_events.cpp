@@ -8,6 +8,7 @@
 
 #include "engine/projection.h"
 #include "storage/start_balance_file.h"
+#include "window/accessibility.h"
 #include "window/click_label.h"
 #include "window/form1.h"
 
@@ -119,10 +120,13 @@ void Form1::Command2_Click() {
     font.setPointSize(kResultPoints);
     labelResult1->setFont(font);
     labelResult1->setText(FromEngine(result.projectionText));
+    AnnounceResult(labelResult1);
     Label7->setText(FromEngine(result.headingText));
     labelResult2->setText(FromEngine(result.goalText));
+    AnnounceResult(labelResult2);
     if (result.hasScenario) {
         labelResult3->setText(FromEngine(result.scenarioText));
+        AnnounceResult(labelResult3);
     }
 }
 

@@ -1,5 +1,3 @@
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
 #include <QIcon>
@@ -16,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "window/accessibility.h"
 #include "window/click_label.h"
 #include "window/form1.h"
 
@@ -196,24 +195,30 @@ auto* Widget(const Controls& controls) {
     return static_cast<WidgetClass<kControls[Index(id)].kind>*>(controls[Index(id)]);
 }
 
-// A box holds one line. A line break that comes in by paste, drop or code becomes the blank the
-// box shows for it, so that what is shown is what is saved.
+// A box holds one line of plain text. A line break or tab that comes in by paste, drop or code
+// becomes the blank the box shows for it, so that what is shown is what is saved; other control
+// characters are dropped, so that no escape sequence reaches the saved file and, through it, a
+// terminal that shows it.
 class OneLineValidator : public QValidator {
   public:
     using QValidator::QValidator;
 
-    State validate(QString& input, int&) const override {
-        for (qsizetype i = 0; i < input.size(); ++i) {
-            if (IsLineBreak(input.at(i))) {
+    State validate(QString& input, int& pos) const override {
+        for (qsizetype i = input.size() - 1; i >= 0; --i) {
+            if (ShowsAsBlank(input.at(i))) {
                 input[i] = QLatin1Char(' ');
+            } else if (input.at(i).category() == QChar::Other_Control) {
+                input.remove(i, 1);
+                pos -= i < pos ? 1 : 0;
             }
         }
         return Acceptable;
     }
 
   private:
-    static bool IsLineBreak(QChar c) {
+    static bool ShowsAsBlank(QChar c) {
         switch (c.unicode()) {
+            case u'\t':
             case u'\n':
             case u'\v':
             case u'\f':
@@ -331,49 +336,10 @@ void LinkCaptionsToBoxes(const Controls& controls) {
     Widget<Control::Label3>(controls)->setBuddy(Widget<Control::inPayment>(controls));
 }
 
-// Screen readers meet the web link as a link they can follow.
-class AccessibleLink : public QAccessibleWidget {
-  public:
-    explicit AccessibleLink(ClickLabel* link) : QAccessibleWidget(link, QAccessible::Link) {}
-
-    QString text(QAccessible::Text kind) const override {
-        switch (kind) {
-            case QAccessible::Name:
-                return Link()->text();
-            case QAccessible::Description:
-                return QObject::tr("Opens the publisher's web page");
-            default:
-                return QAccessibleWidget::text(kind);
-        }
-    }
-    QAccessible::State state() const override {
-        QAccessible::State linkState = QAccessibleWidget::state();
-        linkState.linked = true;
-        return linkState;
-    }
-    QStringList actionNames() const override { return {pressAction()}; }
-    void doAction(const QString& action) override {
-        if (action == pressAction()) {
-            emit Link()->clicked();
-        }
-    }
-
-  private:
-    ClickLabel* Link() const { return static_cast<ClickLabel*>(widget()); }
-};
-
-QAccessibleInterface* CreateAccessibleLink(const QString& className, QObject* object) {
-    if (className == QLatin1String(ClickLabel::staticMetaObject.className())) {
-        return new AccessibleLink(static_cast<ClickLabel*>(object));
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
-    static const bool linkAccessible = (QAccessible::installFactory(CreateAccessibleLink), true);
-    Q_UNUSED(linkAccessible);
+    InstallAccessibleInterfaces();
     setWindowTitle(QString::fromUtf8(kCaption));
     // Read as the PNG it is: left to guess, Qt would load its other image plugins to ask them.
     QImageReader icon(QStringLiteral(":/nestegg/nestegg-32.png"), "png");

@@ -311,15 +311,17 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QVERIFY(messages.isEmpty());
     }
 
-    // Fails when a box keeps a pasted line break that it shows as a blank: the saved line would
-    // no longer be one line, nor what the box showed.
+    // Fails when a box keeps a pasted line break or tab that it shows as a blank (the saved line
+    // would not be what it showed) or a control character the saved file passes on to a terminal.
     void pastedLineBreaksBecomeBlanks_data() {
         QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("kept");
         QTest::newRow("LF, CR LF") << "40000\n123\r\n9"
                                    << "40000 123  9";
-        QTest::newRow("VT, FF, NEL, LS, PS") << "1\v2\f3\u00854\u20285\u20296\t7"
-                                             << "1 2 3 4 5 6\t7";
+        QTest::newRow("VT, FF, NEL, LS, PS, tab") << "1\v2\f3\u00854\u20285\u20296\t7"
+                                                  << "1 2 3 4 5 6 7";
+        QTest::newRow("ESC, BEL, NUL, DEL, BS, CSI")
+            << QStringLiteral(u"\u001b[2J40\u0007\u0000000\u007f\b\u009b") << "[2J40000";
     }
     void pastedLineBreaksBecomeBlanks() {
         QFETCH(QString, pasted);
@@ -363,6 +365,12 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(-5, -5));
         QTest::mouseClick(link, Qt::RightButton);
         QCOMPARE(opened_.size(), 1);
+
+        // A double click: a click, then a double-click event in place of the second press.
+        QTest::mouseClick(link, Qt::LeftButton);
+        QTest::mouseDClick(link, Qt::LeftButton);
+        QTest::mouseRelease(link, Qt::LeftButton);
+        QCOMPARE(opened_.size(), 2);
     }
 
   private:

@@ -217,9 +217,9 @@ class Form1LayoutTest : public QObject, public WindowFixture {
         row("Command2", "Calculate", QAccessible::Button);
         row("Command1", "Cancel", QAccessible::Button);
         // A result line is named by the sentence it shows, and shows none before Calculate.
-        row("labelResult1", "", QAccessible::StaticText);
-        row("labelResult2", "", QAccessible::StaticText);
-        row("labelResult3", "", QAccessible::StaticText);
+        row("labelResult1", "", QAccessible::Notification);
+        row("labelResult2", "", QAccessible::Notification);
+        row("labelResult3", "", QAccessible::Notification);
         row("Label9", "nesteggpress.example", QAccessible::Link);
     }
 
@@ -242,8 +242,8 @@ class Form1LayoutTest : public QObject, public WindowFixture {
         }
     }
 
-    // A fixed name would hide each new sentence. That its change is announced needs a real
-    // accessibility bus: screen_reader_check.sh.
+    // A fixed name would hide each new sentence. That each is spoken needs a real screen reader:
+    // orca_check.sh.
     void screenReadersReadEachNewResult() {
         Form1 form;
         form.findChild<QPushButton*>("Command2")->click();

@@ -24,8 +24,9 @@ if [[ -z ${NESTEGG_IN_SESSION:-} ]]; then
     [[ -n $python ]] || { echo "SKIP: no python3 with the Atspi bindings"; exit 77; }
 
     # The buses, the X server and the program keep their files here, and nowhere else.
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
+    tmp_root=${TMPDIR:-/tmp}
+    work=$(mktemp -d "$tmp_root/nestegg-atspi.XXXXXX")
+    trap '[[ $work == "$tmp_root"/nestegg-atspi.?????? && -d $work ]] && rm -rf -- "$work"' EXIT
     mkdir -m 700 "$work/home" "$work/runtime"
     # -noreset: the accessibility bus leaves the X server before the program comes, and a server
     # that resets when its last client leaves refuses the program meanwhile.
@@ -50,4 +51,4 @@ if ! "${PYTHON:?}" "$here/screen_reader_check.py"; then
     exit 1
 fi
 kill -0 "$pid" 2>/dev/null || { echo "FAIL: the program ended" >&2; exit 1; }
-echo "PASS: each result line announced its change and reads as its sentence"
+echo "PASS: each result line was shown anew as a notification and reads as its sentence"

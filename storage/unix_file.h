@@ -1,0 +1,23 @@
+// Saving a file on Unix so that it stays what it was: the POSIX calls QSaveFile does not make.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+
+namespace storage::unix_file {
+
+// An errno value as a sentence to show: "No space left on device."
+QString SystemError(int error = errno);
+
+// Puts bytes into the file the name leads to, following links, and tells why when it cannot.
+// Only an ordinary file, or no file yet, is written. The new bytes go into a new file renamed
+// over the old one when that keeps every name, the owner, group, mode, ACL and extended
+// attributes of the old one; otherwise they are written in place, and a failure part-way puts
+// the old bytes and length back.
+std::optional<QString> Save(const QByteArray& bytes, const std::filesystem::path& fileName);
+
+}  // namespace storage::unix_file

@@ -1,0 +1,11 @@
+// What screen readers meet in the window where Qt's own accessibility falls short of what they
+// speak: the window as a frame with its title, the boxes' text, the result lines and the link.
+#pragma once
+
+class QLabel;
+
+// Call before the window makes its controls, so that each control gets its interface here.
+void InstallAccessibleInterfaces();
+
+// Has screen readers speak the sentence a result line now shows.
+void AnnounceResult(QLabel* line);
