@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <system_error>
 
 namespace engine {
@@ -24,9 +25,20 @@ constexpr std::uint64_t kUnitsPerCent =
 // Far beyond every double's exponent; counting stops there so that it cannot overflow.
 constexpr long long kExponentCap = 1'000'000'000;
 
-// Blanks that group digits. Where the locale groups with one of them, people type whichever
-// their keyboard gives, so there each of them is read as grouping.
+// Marks that group digits alike. Where the locale groups with one of them, people type
+// whichever their keyboard gives, so there each of them is read as grouping: the blanks, one of
+// which groups in French; the apostrophes, as Swiss German groups with "’" where keyboards give
+// "'"; the commas, as Arabic groups with "٬", which keyboards lack.
 constexpr std::array<std::string_view, 4> kGroupingBlanks{" ", "\u00a0", "\u2009", "\u202f"};
+constexpr std::array<std::string_view, 2> kGroupingApostrophes{"'", "\u2019"};
+constexpr std::array<std::string_view, 2> kGroupingCommas{",", "\u066c"};
+
+// East Asian input methods type full-width forms, U+FF01 to U+FF5E, each the ASCII character
+// 0xFEE0 below it ("４０，０００"), and the ideographic space U+3000.
+constexpr char32_t kFirstFullWidth = 0xFF01;
+constexpr char32_t kLastFullWidth = 0xFF5E;
+constexpr char32_t kFullWidthOffset = 0xFEE0;
+constexpr std::string_view kIdeographicSpace = "\u3000";
 
 std::string Describe(std::optional<Input> input, std::string_view text, std::string_view reason) {
     std::string message;
@@ -56,15 +68,83 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// Groups the decimal digits of a whole number in threes from the right.
-std::string Grouped(std::string_view digits, std::string_view separator) {
+// Appends an ASCII digit as the locale writes it.
+void AppendDigit(std::string& out, char digit, const NumberFormat& format) {
+    const std::string& written = format.digits[static_cast<std::size_t>(digit - '0')];
+    if (written.size() == 1) {
+        out.push_back(written.front());  // the common case, and a good deal faster
+    } else {
+        out.append(written);
+    }
+}
+
+// ASCII text with its digits as the locale writes them.
+std::string InLocaleDigits(std::string_view text, const NumberFormat& format) {
     std::string out;
-    out.reserve(digits.size() + digits.size() / kDigitsPerGroup * separator.size());
+    out.reserve(text.size() * format.digits.front().size());
+    for (const char c : text) {
+        if (IsDigit(c)) {
+            AppendDigit(out, c, format);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// Groups the decimal digits of a whole number in threes from the right, in the locale's digits.
+std::string Grouped(std::string_view digits, const NumberFormat& format) {
+    std::string out;
+    out.reserve(digits.size() * format.digits.front().size() +
+                digits.size() / kDigitsPerGroup * format.group.size());
     for (std::size_t i = 0; i < digits.size(); ++i) {
         if (i > 0 && (digits.size() - i) % kDigitsPerGroup == 0) {
-            out.append(separator);
+            out.append(format.group);
         }
-        out.push_back(digits[i]);
+        AppendDigit(out, digits[i], format);
+    }
+    return out;
+}
+
+// The full-width form at the start of `text` (three UTF-8 bytes) as its ASCII twin.
+std::optional<char> FullWidthAsAscii(std::string_view text) {
+    if (text.starts_with(kIdeographicSpace)) {
+        return ' ';
+    }
+    constexpr unsigned kThreeByteLead = 0xEF;  // U+F000 to U+FFFF
+    constexpr unsigned kTailMask = 0xC0;
+    constexpr unsigned kTailBits = 0x80;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    if (text.size() < 3 || byte(0) != kThreeByteLead || (byte(1) & kTailMask) != kTailBits ||
+        (byte(2) & kTailMask) != kTailBits) {
+        return std::nullopt;
+    }
+    const char32_t code =
+        0xF000 | char32_t(byte(1) & ~kTailMask) << 6 | char32_t(byte(2) & ~kTailMask);
+    if (code < kFirstFullWidth || code > kLastFullWidth) {
+        return std::nullopt;
+    }
+    return static_cast<char>(code - kFullWidthOffset);
+}
+
+// The text with the locale's digits and full-width forms written as ASCII, so that the reading
+// below knows one set of digits. Everything else is kept as it is.
+std::string Folded(std::string_view text, const NumberFormat& format) {
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto digit = std::ranges::find_if(
+            format.digits, [&](const std::string& d) { return !d.empty() && text.starts_with(d); });
+        if (digit != format.digits.end()) {
+            out.push_back(static_cast<char>('0' + (digit - format.digits.begin())));
+            text.remove_prefix(digit->size());
+        } else if (const std::optional<char> ascii = FullWidthAsAscii(text)) {
+            out.push_back(*ascii);
+            text.remove_prefix(ascii == ' ' ? kIdeographicSpace.size() : 3);
+        } else {
+            out.push_back(text.front());
+            text.remove_prefix(1);
+        }
     }
     return out;
 }
@@ -85,30 +165,73 @@ bool SkipPrefix(std::string_view& rest, std::string_view prefix) {
     return true;
 }
 
-bool IsGroupingBlank(std::string_view text) {
-    return std::ranges::find(kGroupingBlanks, text) != kGroupingBlanks.end();
+// Takes a mark of `alike` off `rest` where the locale groups with one of them (and does not
+// also use one as its decimal separator).
+bool SkipAlike(std::string_view& rest, const NumberFormat& format,
+               std::span<const std::string_view> alike) {
+    const auto isAlike = [&](std::string_view text) {
+        return std::ranges::find(alike, text) != alike.end();
+    };
+    if (!isAlike(format.group) || isAlike(format.decimal)) {
+        return false;
+    }
+    return std::ranges::any_of(alike,
+                               [&](std::string_view mark) { return SkipPrefix(rest, mark); });
 }
 
-// Takes a grouping separator off `rest`: the locale's own or, where that is a blank (and the
-// decimal separator is not), any grouping blank.
+// Takes a grouping separator off `rest`: the locale's own or one that groups alike.
 bool SkipGrouping(std::string_view& rest, const NumberFormat& format) {
     // A locale whose two separators coincide cannot be read unambiguously; read no grouping.
     if (format.group == format.decimal) {
         return false;
     }
-    if (SkipPrefix(rest, format.group)) {
+    return SkipPrefix(rest, format.group) || SkipAlike(rest, format, kGroupingBlanks) ||
+           SkipAlike(rest, format, kGroupingApostrophes) ||
+           SkipAlike(rest, format, kGroupingCommas);
+}
+
+// The digit groups of a whole part, kept as far as telling whether they group in threes or in
+// the locale's own pattern needs.
+class Groups {
+  public:
+    explicit Groups(const NumberFormat& format)
+        : lowest_(format.lowestGroup), higher_(format.higherGroups) {}
+
+    void Digit() { ++current_; }
+    // A separator ends the group before it; false when that group is empty.
+    bool Separator() {
+        if (current_ == 0) {
+            return false;
+        }
+        if (closed_ == 0) {
+            first_ = current_;
+        } else {
+            middleInThrees_ = middleInThrees_ && current_ == kDigitsPerGroup;
+            middleAsLocale_ = middleAsLocale_ && current_ == higher_;
+        }
+        ++closed_;
+        current_ = 0;
         return true;
     }
-    if (!IsGroupingBlank(format.group) || IsGroupingBlank(format.decimal)) {
-        return false;
-    }
-    for (const std::string_view blank : kGroupingBlanks) {
-        if (SkipPrefix(rest, blank)) {
+    // With the whole part read: a first group of one to three digits followed by groups of
+    // three, or the same in the locale's pattern. A part without separators is not grouped.
+    bool Fit() const {
+        if (closed_ == 0) {
             return true;
         }
+        return (first_ <= kDigitsPerGroup && middleInThrees_ && current_ == kDigitsPerGroup) ||
+               (first_ <= higher_ && middleAsLocale_ && current_ == lowest_);
     }
-    return false;
-}
+
+  private:
+    std::size_t lowest_;
+    std::size_t higher_;
+    std::size_t current_ = 0;
+    std::size_t closed_ = 0;
+    std::size_t first_ = 0;
+    bool middleInThrees_ = true;
+    bool middleAsLocale_ = true;
+};
 
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) {
@@ -151,20 +274,27 @@ class Magnitude {
 };
 
 // Takes the digits with their grouping and decimal separator off `rest`, writing the digits and
-// a "." for the separator. Gives the digits' magnitude, or nothing when there is no digit.
+// a "." for the separator. Gives the digits' magnitude, or nothing when there is no digit or a
+// separator stands where it does not group.
 std::optional<long long> ReadDigits(std::string_view& rest, const NumberFormat& format,
                                     std::string& out) {
     Magnitude magnitude;
+    Groups groups(format);
     bool anyDigit = false;
     bool inFraction = false;
     while (!rest.empty()) {
         if (IsDigit(rest.front())) {
             magnitude.Count(rest.front(), inFraction);
+            if (!inFraction) {
+                groups.Digit();
+            }
             out.push_back(rest.front());
             anyDigit = true;
             rest.remove_prefix(1);
         } else if (!inFraction && anyDigit && SkipGrouping(rest, format)) {
-            continue;  // grouping only guides the eye
+            if (!groups.Separator()) {
+                return std::nullopt;
+            }
         } else if (!inFraction && SkipPrefix(rest, format.decimal)) {
             out.push_back('.');
             inFraction = true;
@@ -172,7 +302,10 @@ std::optional<long long> ReadDigits(std::string_view& rest, const NumberFormat& 
             break;
         }
     }
-    return anyDigit ? std::optional(magnitude.Value()) : std::nullopt;
+    if (!anyDigit || !groups.Fit()) {
+        return std::nullopt;
+    }
+    return magnitude.Value();
 }
 
 // Takes an exponent ("e-5") off `rest`, writing it as from_chars reads it. Gives its value, 0
@@ -203,7 +336,10 @@ std::optional<long long> ReadExponent(std::string_view& rest, std::string& out) 
 }
 
 std::optional<CleanNumber> Clean(std::string_view text, const NumberFormat& format) {
-    std::string_view rest = TrimBlanks(text);
+    // The locale's own digits and full-width forms lie beyond ASCII: most text needs no folding.
+    const bool ascii = std::ranges::all_of(text, [](char c) { return c >= 0; });
+    const std::string folded = ascii ? std::string() : Folded(text, format);
+    std::string_view rest = TrimBlanks(ascii ? text : std::string_view(folded));
     CleanNumber clean;
     ReadSign(rest, clean.text);
     const std::optional<long long> digits = ReadDigits(rest, format, clean.text);
@@ -323,8 +459,10 @@ Currency ToCurrency(double value) {
     throw OverflowError(std::isfinite(value) ? DoubleToText(value) : std::string("non-finite"));
 }
 
-std::string LongToText(std::int32_t value) {
-    return std::to_string(value);
+std::string LongToText(std::int32_t value, const NumberFormat& format) {
+    std::array<char, std::numeric_limits<std::int32_t>::digits10 + 2> buffer{};
+    const char* end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value).ptr;
+    return InLocaleDigits(std::string_view(buffer.data(), end), format);
 }
 
 std::string DoubleToText(double value, const NumberFormat& format) {
@@ -341,6 +479,8 @@ std::string DoubleToText(double value, const NumberFormat& format) {
     for (const char* p = buffer.data(); p != result.ptr; ++p) {
         if (*p == '.') {
             out.append(format.decimal);
+        } else if (IsDigit(*p)) {
+            AppendDigit(out, *p, format);
         } else {
             out.push_back(*p == 'e' ? 'E' : *p);
         }
@@ -361,11 +501,11 @@ std::string FormatAmount(Currency value, const NumberFormat& format) {
         out.push_back('-');
     }
     if (dollars != 0) {
-        out.append(Grouped(std::to_string(dollars), format.group));
+        out.append(Grouped(std::to_string(dollars), format));
     }
     out.append(format.decimal);
-    out.push_back(static_cast<char>('0' + remainder / 10));
-    out.push_back(static_cast<char>('0' + remainder % 10));
+    AppendDigit(out, static_cast<char>('0' + remainder / 10), format);
+    AppendDigit(out, static_cast<char>('0' + remainder % 10), format);
     return out;
 }
 
@@ -380,7 +520,7 @@ std::string FormatAmount(double value, const NumberFormat& format) {
     std::array<char, 400> buffer{};  // the largest double has 309 whole digits
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
                                       std::fabs(rounded), std::chars_format::fixed, 0);
-    const std::string digits = Grouped(std::string_view(buffer.data(), result.ptr), format.group);
+    const std::string digits = Grouped(std::string_view(buffer.data(), result.ptr), format);
     return rounded < 0 ? "-" + digits : digits;
 }
 

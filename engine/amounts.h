@@ -9,7 +9,9 @@
 // the ones this calculator has always given.
 #pragma once
 
+#include <array>
 #include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -18,11 +20,23 @@
 
 namespace engine {
 
-// The separators of the user's locale, as UTF-8 text (a French locale groups with U+202F).
+// How the user's locale writes numbers, as UTF-8 text (a French locale groups with U+202F).
 struct NumberFormat {
     std::string decimal = ".";
     std::string group = ",";
+    // Zero to nine: figures are written with these (Arabic-Indic in Egypt). ASCII digits are
+    // read in every locale besides them.
+    std::array<std::string, 10> digits{"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
+    // How many digits the locale puts in the lowest group and in each group above it, where it
+    // does not group in threes (India writes 2,80,544: 3 and 2). Text grouped either way reads;
+    // figures are always written in threes.
+    std::size_t lowestGroup = 3;
+    std::size_t higherGroups = 3;
 };
+
+// "." and "," with ASCII digits, as the English and C locales write numbers; the default below,
+// kept once rather than built anew on every call.
+inline const NumberFormat kPlainNumbers{};
 
 // The calculator's inputs, so that a failure can point at the box to fix.
 enum class Input { Rate, CurrentAge, RetireAge, Monthly, StartBal };
@@ -79,10 +93,14 @@ class Currency {
 
 // Reads a number in the user's locale: surrounding blanks, a leading sign, grouping
 // separators within the whole part, one decimal separator and an exponent (1.5e3) are
-// accepted. Where the locale groups with a blank, a space, no-break space, thin space or narrow
-// no-break space all group. Throws ConversionError for anything else, OverflowError beyond the
-// double range.
-double TextToDouble(std::string_view text, const NumberFormat& format = {});
+// accepted. A separator groups only between digits and only where it groups: in threes after a
+// first group of one to three digits, or in the locale's own pattern. Digits are ASCII or the
+// locale's; the full-width forms of East Asian input methods read as their ASCII twins. Where
+// the locale groups with a blank, a space, no-break space, thin space or narrow no-break space
+// all group; where it groups with an apostrophe or the Arabic thousands separator, the
+// typewriter apostrophe or the comma groups too. Throws
+// ConversionError for anything else, OverflowError beyond the double range.
+double TextToDouble(std::string_view text, const NumberFormat& format = kPlainNumbers);
 
 // Nearest whole number, an exact half to the even neighbour; OverflowError outside 32 bits.
 std::int32_t RoundToLong(double value);
@@ -92,17 +110,17 @@ std::optional<Currency> TryToCurrency(double value);
 Currency ToCurrency(double value);  // OverflowError where TryToCurrency gives nothing
 
 // Decimal digits with a leading "-" for negatives, no grouping.
-std::string LongToText(std::int32_t value);
+std::string LongToText(std::int32_t value, const NumberFormat& format = kPlainNumbers);
 
 // At most 15 significant digits, trailing zeros and a bare separator dropped, so that
 // 0.07 * 100 reads 7. Beyond 15 integer digits or below 1e-4 the exponent form (1E+15).
-std::string DoubleToText(double value, const NumberFormat& format = {});
+std::string DoubleToText(double value, const NumberFormat& format = kPlainNumbers);
 
 // "###,###,###,###.00": grouped whole dollars (none shown below one dollar) and two
 // decimals, the third rounded half away from zero. No "-" on a value that shows as .00.
-std::string FormatAmount(Currency value, const NumberFormat& format = {});
+std::string FormatAmount(Currency value, const NumberFormat& format = kPlainNumbers);
 // "###,###,###,###": rounded to whole dollars, half away from zero; zero shows as "".
-std::string FormatAmount(double value, const NumberFormat& format = {});
+std::string FormatAmount(double value, const NumberFormat& format = kPlainNumbers);
 
 // Future value of equal payments; with g = (1 + rate)^nper:
 //   rate != 0:  -(pv * g + pmt * (1 + rate * type) * (g - 1) / rate)

@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 #include <type_traits>
+#include <utility>
 
 namespace engine {
 
@@ -20,6 +21,9 @@ constexpr double kMonthsPerYear = 12;
 constexpr double kPercent = 100;
 constexpr int kPaymentAtEnd = 0;
 constexpr std::int32_t kLastPosition = 32'767;
+// No one saves for longer. A projection that outgrows the range over a longer span, while the
+// same amounts fit over this one, does so because of the span.
+constexpr std::int32_t kLongestSaving = 100;
 
 // Beyond this many steps of at most $50, need * 12 would no longer be held exactly.
 constexpr std::int64_t kMaxExactSteps = (std::int64_t{1} << std::numeric_limits<double>::digits) /
@@ -28,14 +32,15 @@ constexpr std::int64_t kMaxExactSteps = (std::int64_t{1} << std::numeric_limits<
 constexpr const char* kHeading = "Getting to that 2 Million Dollar Nest Egg";
 constexpr const char* kOnThePath =
     "Congratulations, you are on the path to a Million Dollar Nest Egg";
+// Only whole years count, so "later" is not enough: 64.5 and 65 round to no year at all.
 constexpr const char* kGoalNeedsLaterRetirement =
-    "No monthly contribution can reach a $2 Million Dollar Nest Egg unless the retirement age "
-    "is later than the current age.";
+    "No monthly contribution can reach a $2 Million Dollar Nest Egg unless retirement is at "
+    "least a year away.";
 constexpr const char* kGoalOutOfReachAtRate =
     "No monthly contribution can reach a $2 Million Dollar Nest Egg at this interest rate.";
 constexpr const char* kScenarioNeedsLaterRetirement =
-    "At the rate of 20% no monthly contribution can reach a million dollar nest egg unless the "
-    "retirement age is later than the current age.";
+    "At the rate of 20% no monthly contribution can reach a million dollar nest egg unless "
+    "retirement is at least a year away.";
 
 const std::string& TextOf(const NestEggInputs& inputs, Input input) {
     switch (input) {
@@ -63,6 +68,10 @@ auto Blaming(const NestEggInputs& inputs, Input input, Step&& step) {
     } catch (const OverflowError&) {
         throw OverflowError(TextOf(inputs, input), input);
     }
+}
+
+bool FitsCurrency(std::optional<double> value) {
+    return value && TryToCurrency(*value);
 }
 
 int Sign(double value) {
@@ -151,21 +160,6 @@ Input AgeToFix(double retireAge, double currentAge) {
     return std::fabs(retireAge) >= std::fabs(currentAge) ? Input::RetireAge : Input::CurrentAge;
 }
 
-// The box to blame when a balance leaves the Currency range: an age when a single dollar a
-// year already does over this horizon, else the starting balance when it alone does, else
-// `otherwise`.
-Input OverflowCulprit(double retireAge, double currentAge, const Projection& projection,
-                      Input otherwise) {
-    const auto fits = [](std::optional<double> value) { return value && TryToCurrency(*value); };
-    if (!fits(TryFV(projection.rate, projection.years, -1.0, -1.0, kPaymentAtEnd))) {
-        return AgeToFix(retireAge, currentAge);
-    }
-    if (!fits(projection.TryValue(0.0))) {
-        return Input::StartBal;
-    }
-    return otherwise;
-}
-
 // The window's texts as numbers.
 struct Numbers {
     std::string rateText;  // the rate item without its "%", as the projection sentence shows it
@@ -231,7 +225,7 @@ class Calculation {
 
     std::string ProjectionSentence(Currency projected) const {
         return "Your $" + inputs_.startBal + " will grow to $" + FormatAmount(projected, format_) +
-               " if left in a tax deferred account for " + LongToText(numbers_.years) +
+               " if left in a tax deferred account for " + LongToText(numbers_.years, format_) +
                " years while growing at consistent " + numbers_.rateText + "% per year.";
     }
 
@@ -254,21 +248,38 @@ class Calculation {
         }
         return "At the rate of 20% annual interest your money will grow to over 2 million "
                "in those " +
-               LongToText(numbers_.years) + " years.";
+               LongToText(numbers_.years, format_) + " years.";
     }
 
   private:
-    // Runs `step`, turning an overflow into one that names the box to fix.
+    // Runs `step`, turning an overflow into one that names what to fix: the span between the
+    // ages when it is to blame, else the starting balance when it alone leaves the Currency
+    // range over this span, else `otherwise`.
     template <class Step>
     std::invoke_result_t<Step> BlamingOverflow(const Projection& projection, Input otherwise,
                                                Step&& step) const {
         try {
             return step();
         } catch (const OverflowError&) {
+            if (SpanToBlame(projection)) {
+                throw HorizonError(inputs_.retireAge, numbers_.years);
+            }
             const Input culprit =
-                OverflowCulprit(numbers_.retireAge, numbers_.currentAge, projection, otherwise);
+                FitsCurrency(projection.TryValue(0.0)) ? otherwise : Input::StartBal;
             throw OverflowError(TextOf(inputs_, culprit), culprit);
         }
+    }
+
+    // A span is to blame when a dollar a year already outgrows the range over it, or when it is
+    // longer than anyone saves and the user's own amounts would fit over the longest saving.
+    // A retirement age of 600 for 60 is then the mistake, not a balance of 40,000.
+    bool SpanToBlame(const Projection& projection) const {
+        if (!FitsCurrency(TryFV(projection.rate, projection.years, -1.0, -1.0, kPaymentAtEnd))) {
+            return true;
+        }
+        const Projection longestSaving{projection.rate, kLongestSaving, projection.startAmount};
+        return projection.years > kLongestSaving &&
+               FitsCurrency(longestSaving.TryValue(numbers_.monthly));
     }
 
     const NestEggInputs& inputs_;
@@ -278,6 +289,9 @@ class Calculation {
 };
 
 }  // namespace
+
+HorizonError::HorizonError(std::string retireAge, std::int32_t years)
+    : OverflowError(std::move(retireAge), Input::RetireAge), years_(years) {}
 
 std::string Strip(std::string& psLine, std::string_view psRemoveStr) {
     if (psRemoveStr.empty()) {

@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 # shellcheck source=scripts/packages.sh
 source scripts/packages.sh
 ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-ensure_locales "de_DE.UTF-8 UTF-8" "de_DE ISO-8859-1"
+ensure_locales "de_DE.UTF-8 UTF-8" "de_DE ISO-8859-1" "de_CH.UTF-8 UTF-8" "ar_EG.UTF-8 UTF-8" \
+    "ja_JP.UTF-8 UTF-8" "fr_FR.UTF-8 UTF-8" "mr_IN UTF-8"
 
 find .ci scripts packaging tests -type f \( -name '*.sh' -o -path .ci/run \) -exec shellcheck -x {} +
 echo "shellcheck finds nothing in the shell scripts"

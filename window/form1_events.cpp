@@ -11,6 +11,7 @@
 #include "window/accessibility.h"
 #include "window/click_label.h"
 #include "window/form1.h"
+#include "window/locale_number_format.h"
 
 namespace {
 
@@ -46,6 +47,29 @@ QString Shortened(const QString& psText, qsizetype length, Qt::TextElideMode mod
     return psText.left(head) + QChar(0x2026) + psText.right(tail);
 }
 
+// Typed text inside a first-strong isolate, so that direction marks in it (a right-to-left
+// override) cannot reorder the words around it. Isolates it opens are closed, and closings it
+// has no opening for are dropped: they would end this isolate early.
+QString Isolated(const QString& psText) {
+    constexpr char16_t kLeftToRightIsolate = 0x2066;
+    constexpr char16_t kFirstStrongIsolate = 0x2068;
+    constexpr char16_t kPopIsolate = 0x2069;
+    QString isolated(QChar{kFirstStrongIsolate});
+    qsizetype open = 0;
+    for (const QChar c : psText) {
+        if (c.unicode() >= kLeftToRightIsolate && c.unicode() <= kFirstStrongIsolate) {
+            ++open;
+        } else if (c.unicode() == kPopIsolate) {
+            if (open == 0) {
+                continue;
+            }
+            --open;
+        }
+        isolated += c;
+    }
+    return isolated + QString(open + 1, QChar{kPopIsolate});
+}
+
 QString FitForScreen(const QString& psText) {
     QStringList lines = psText.split(QLatin1Char('\n'));
     for (QString& line : lines) {
@@ -60,6 +84,14 @@ std::string ToEngine(const QString& text) {
 
 QString FromEngine(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+QString Caption(engine::Input input) {
+    return FromEngine(std::string(engine::InputName(input)));
+}
+
+engine::NumberFormat UsersNumberFormat() {
+    return LocaleNumberFormat(QLocale::system());
 }
 
 }  // namespace
@@ -81,18 +113,38 @@ void Form1::ConnectEvents() {
 }
 
 void Form1::Form_Load() {
+    const engine::NumberFormat format = UsersNumberFormat();
     for (int rate = kLowestRate; rate <= kHighestRate; ++rate) {
-        comboRate->addItem(QString::number(rate) + QLatin1Char('%'));
+        comboRate->addItem(FromEngine(engine::LongToText(rate, format)) + QLatin1Char('%'));
     }
     comboRate->setEditText(comboRate->itemText(0));
 }
 
 void Form1::comboRate_Change() {
+    const int picked = comboRate->currentIndex();
+    if (picked == kNoItem) {
+        return;
+    }
+    // The first edit after a pick unselects the rate. QComboBox then empties the text part, and
+    // with it the undo history, so the edit is made again on the picked item for Ctrl+Z to take
+    // back.
     QLineEdit* edit = comboRate->lineEdit();
     const QString typed = edit->text();
     const int cursor = edit->cursorPosition();
-    comboRate->setCurrentIndex(kNoItem);  // this also empties the text part
-    edit->setText(typed);
+    const QString before = comboRate->itemText(picked);
+    comboRate->setCurrentIndex(kNoItem);
+    edit->setText(before);
+    qsizetype head = 0;
+    while (head < before.size() && head < typed.size() && before[head] == typed[head]) {
+        ++head;
+    }
+    qsizetype tail = 0;
+    while (tail < before.size() - head && tail < typed.size() - head &&
+           before[before.size() - 1 - tail] == typed[typed.size() - 1 - tail]) {
+        ++tail;
+    }
+    edit->setSelection(static_cast<int>(head), static_cast<int>(before.size() - head - tail));
+    edit->insert(typed.mid(head, typed.size() - head - tail));
     edit->setCursorPosition(cursor);
 }
 
@@ -105,12 +157,9 @@ void Form1::Command2_Click() {
     inputs.monthly = ToEngine(inPayment->text());
     inputs.startBal = ToEngine(inStartBal->text());
 
-    const QLocale locale = QLocale::system();
-    const engine::NumberFormat format{ToEngine(locale.decimalPoint()),
-                                      ToEngine(locale.groupSeparator())};
     engine::NestEggResult result;
     try {
-        result = engine::ProjectNestEgg(inputs, format);
+        result = engine::ProjectNestEgg(inputs, UsersNumberFormat());
     } catch (const engine::NumberError& error) {
         ReportCalculationFailure(error);
         return;
@@ -146,7 +195,8 @@ void Form1::SaveStartBal() {
 }
 
 void Form1::ReportCalculationFailure(const engine::NumberError& error) {
-    const QString quoted = Shortened(FromEngine(error.text()), kQuotedLength, Qt::ElideRight);
+    const QString quoted =
+        Isolated(Shortened(FromEngine(error.text()), kQuotedLength, Qt::ElideRight));
     const QString reason = FromEngine(error.reason());
     const std::optional<engine::Input> input = error.input();
     if (!input) {
@@ -154,8 +204,20 @@ void Form1::ReportCalculationFailure(const engine::NumberError& error) {
                         .arg(quoted, reason));
         return;
     }
-    ShowMessage(tr("Please check the %1 box: \"%2\" %3\n\nCorrect it and press Calculate again.")
-                    .arg(FromEngine(std::string(engine::InputName(*input))), quoted, reason));
+    if (const auto* span = dynamic_cast<const engine::HorizonError*>(&error)) {
+        ShowMessage(
+            tr("Please check the %1 and %2 boxes: a span of %3 years from \"%4\" to "
+               "\"%5\" is too long to calculate with.\n\nCorrect them and press Calculate "
+               "again.")
+                .arg(Caption(engine::Input::CurrentAge), Caption(engine::Input::RetireAge),
+                     FromEngine(engine::LongToText(span->years(), UsersNumberFormat())),
+                     Isolated(Shortened(inCurrentAge->text(), kQuotedLength, Qt::ElideRight)),
+                     quoted));
+    } else {
+        ShowMessage(
+            tr("Please check the %1 box: \"%2\" %3\n\nCorrect it and press Calculate again.")
+                .arg(Caption(*input), quoted, reason));
+    }
 
     QWidget* box = BoxFor(*input);
     box->setFocus(Qt::OtherFocusReason);

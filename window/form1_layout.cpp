@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QImageReader>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
@@ -10,13 +11,16 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "engine/amounts.h"
 #include "window/accessibility.h"
 #include "window/click_label.h"
 #include "window/form1.h"
+#include "window/locale_number_format.h"
 
 namespace {
 
@@ -336,6 +340,22 @@ void LinkCaptionsToBoxes(const Controls& controls) {
     Widget<Control::Label3>(controls)->setBuddy(Widget<Control::inPayment>(controls));
 }
 
+// The boxes open with their figures as the user's locale writes figures ("40.000" in German,
+// where "40,000" is forty), and take text of any length, as pasted.
+void PrepareBoxes(const Controls& controls) {
+    const engine::NumberFormat format = LocaleNumberFormat(QLocale::system());
+    for (const ControlDef& def : kControls) {
+        QWidget* control = controls[Index(def.id)];
+        if (auto* combo = qobject_cast<QComboBox*>(control)) {
+            combo->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
+        } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
+            box->setMaxLength(std::numeric_limits<int>::max());
+            const double figure = engine::TextToDouble(def.text);
+            box->setText(QString::fromStdString(engine::FormatAmount(figure, format)));
+        }
+    }
+}
+
 }  // namespace
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
@@ -349,6 +369,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     ApplyColours(kActiveBorder, kNoColour, this);
 
     const Controls controls = BuildControls(this);
+    PrepareBoxes(controls);
     LinkCaptionsToBoxes(controls);
     inCurrentAge = Widget<Control::inCurrentAge>(controls);
     inRetireAge = Widget<Control::inRetireAge>(controls);

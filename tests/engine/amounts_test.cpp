@@ -13,6 +13,9 @@ namespace {
 const NumberFormat kEnglish{".", ","};
 const NumberFormat kGerman{",", "."};
 const NumberFormat kFrench{",", "\u202f"};
+const NumberFormat kSwiss{".", "’"};
+const NumberFormat kArabic{"٫", "٬", {"٠", "١", "٢", "٣", "٤", "٥", "٦", "٧", "٨", "٩"}};
+const NumberFormat kMarathi{".", ",", {"०", "१", "२", "३", "४", "५", "६", "७", "८", "९"}, 3, 2};
 
 constexpr std::int64_t kMinUnits = std::numeric_limits<std::int64_t>::min();
 constexpr std::int64_t kMaxUnits = std::numeric_limits<std::int64_t>::max();
@@ -29,7 +32,6 @@ TEST(TextToDouble, ReadsNumbersAsTheLocaleWritesThem) {
                  {".5", kEnglish, 0.5},
                  {"5.", kEnglish, 5},
                  {"1,234,567.89", kEnglish, 1234567.89},
-                 {"1,2", kEnglish, 12},  // grouping is not checked for position
                  {"1e3", kEnglish, 1000},
                  {"-1.5E-2", kEnglish, -0.015},
                  {"0.1", kEnglish, 0.1},
@@ -45,7 +47,13 @@ TEST(TextToDouble, ReadsNumbersAsTheLocaleWritesThem) {
                  {"40\u00a0000", kFrench, 40000},
                  {"40\u2009000", kFrench, 40000},
                  {"1 234\u00a0567\u202f890,5", kFrench, 1234567890.5},
-                 {"40\u202f000", NumberFormat{",", "\u00a0"}, 40000}};
+                 {"40\u202f000", NumberFormat{",", "\u00a0"}, 40000},
+                 {"40'000", kSwiss, 40000},
+                 {"٤٠٬٠٠٠٫٥", kArabic, 40000.5},
+                 {"40,000", kArabic, 40000},
+                 {"４０，０００．５", kEnglish, 40000.5},
+                 {"२,८०,५४४", kMarathi, 280544},  // grouped as India groups
+                 {"1,234,567", kMarathi, 1234567}};
     for (const auto& c : cases) {
         EXPECT_EQ(TextToDouble(c.text, c.format), c.expected) << '"' << c.text << '"';
     }
@@ -77,7 +85,15 @@ TEST(TextToDouble, RejectsTextThatIsNotANumber) {
                  {"1,5.0", kGerman},
                  {"-", kEnglish},
                  {".", kEnglish},
-                 {"\xEF\xBC\x95", kEnglish}};  // a full-width digit five
+                 {"\xEF\x3C\x95", kEnglish},  // a broken full-width five
+                 // Separators that do not group.
+                 {"200.50", kGerman},
+                 {"1,,000", kEnglish},
+                 {"100,", kEnglish},
+                 {"1234,567", kEnglish},
+                 {"2,80,544", kEnglish},
+                 {"2,8,544", kMarathi},
+                 {"40'000", kEnglish}};
     for (const auto& c : cases) {
         try {
             TextToDouble(c.text, c.format);
@@ -176,6 +192,7 @@ TEST(LongToText, WritesPlainDigits) {
     EXPECT_EQ(LongToText(-3), "-3");
     EXPECT_EQ(LongToText(0), "0");
     EXPECT_EQ(LongToText(std::numeric_limits<std::int32_t>::min()), "-2147483648");
+    EXPECT_EQ(LongToText(-27, kArabic), "-٢٧");
 }
 
 TEST(DoubleToText, WritesAtMostFifteenSignificantDigits) {
@@ -199,6 +216,7 @@ TEST(DoubleToText, WritesAtMostFifteenSignificantDigits) {
         EXPECT_EQ(DoubleToText(c.value), c.expected) << c.value;
     }
     EXPECT_EQ(DoubleToText(12.5, kGerman), "12,5");
+    EXPECT_EQ(DoubleToText(12.5, kArabic), "١٢٫٥");
     EXPECT_THROW(DoubleToText(std::numeric_limits<double>::infinity()), OverflowError);
 }
 
@@ -223,6 +241,8 @@ TEST(FormatAmount, CurrencyShowsGroupedDollarsAndTwoDecimals) {
     }
     EXPECT_EQ(FormatAmount(Currency::FromUnits(12'345'678'910), kGerman), "1.234.567,89");
     EXPECT_EQ(FormatAmount(Currency::FromUnits(12'345'678'910), kFrench), "1\u202f234\u202f567,89");
+    EXPECT_EQ(FormatAmount(Currency::FromUnits(2'805'441'600), kArabic), "٢٨٠٬٥٤٤٫١٦");
+    EXPECT_EQ(FormatAmount(Currency::FromUnits(12'345'678'910), kMarathi), "१,२३४,५६७.८९");
 }
 
 TEST(FormatAmount, DoubleShowsGroupedWholeDollars) {

@@ -41,7 +41,7 @@ inline Outcome Literal(const NestEggInputs& in, const NumberFormat& format,
         NestEggResult& r = out.result;
         r.projectionText = "Your $" + in.startBal + " will grow to $" +
                            FormatAmount(projected, format) +
-                           " if left in a tax deferred account for " + LongToText(years) +
+                           " if left in a tax deferred account for " + LongToText(years, format) +
                            " years while growing at consistent " + rateText + "% per year.";
         if (projected >= 2000000.0) {
             r.goalText = "Congratulations, you are on the path to a Million Dollar Nest Egg";
@@ -73,8 +73,8 @@ inline Outcome Literal(const NestEggInputs& in, const NumberFormat& format,
                 return {Kind::GaveUp, {}};
             case End::Unreachable:
                 r.goalText =
-                    "No monthly contribution can reach a $2 Million Dollar Nest Egg unless the "
-                    "retirement age is later than the current age.";
+                    "No monthly contribution can reach a $2 Million Dollar Nest Egg unless "
+                    "retirement is at least a year away.";
                 break;
             case End::Reached:
                 r.goalText = "At the interest rate of " + DoubleToText(rate * 100, format) +
@@ -88,7 +88,7 @@ inline Outcome Literal(const NestEggInputs& in, const NumberFormat& format,
             case End::Unreachable:
                 r.scenarioText =
                     "At the rate of 20% no monthly contribution can reach a million dollar nest "
-                    "egg unless the retirement age is later than the current age.";
+                    "egg unless retirement is at least a year away.";
                 break;
             case End::Reached:
                 r.scenarioText =
@@ -98,7 +98,7 @@ inline Outcome Literal(const NestEggInputs& in, const NumberFormat& format,
                               " per month to achieve a million dollar nest egg."
                         : "At the rate of 20% annual interest your money will grow to over 2 "
                           "million in those " +
-                              LongToText(years) + " years.";
+                              LongToText(years, format) + " years.";
         }
         r.hasScenario = true;
         return out;

@@ -206,6 +206,10 @@ TEST(ProjectNestEgg, ReadsNumbersInTheUsersLocale) {
     EXPECT_EQ(forty.projectionText,
               "Your $40,000 will grow to $149,34 if left in a tax deferred account for 27 years "
               "while growing at consistent 5% per year.");
+    // The years, too, in the locale's digits.
+    const NumberFormat arabic{"٫", "٬", {"٠", "١", "٢", "٣", "٤", "٥", "٦", "٧", "٨", "٩"}};
+    EXPECT_NE(ProjectNestEgg({"5%", "40", "67", "0", "0"}, arabic).projectionText.find(" ٢٧ years"),
+              std::string::npos);
     // Fractional ages use the locale's separator too.
     EXPECT_EQ(ProjectNestEgg({"5%", "40", "66,5", "200", "40.000"}, kGerman).projectionText,
               "Your $40.000 will grow to $264.899,20 if left in a tax deferred account for 26 "
@@ -216,11 +220,11 @@ TEST(ProjectNestEgg, ReadsNumbersInTheUsersLocale) {
 
 TEST(ProjectNestEgg, AnswersAtOnceWhenRetirementIsNotLater) {
     const char* const goal =
-        "No monthly contribution can reach a $2 Million Dollar Nest Egg unless the retirement age "
-        "is later than the current age.";
+        "No monthly contribution can reach a $2 Million Dollar Nest Egg unless retirement is at "
+        "least a year away.";
     const char* const scenario =
-        "At the rate of 20% no monthly contribution can reach a million dollar nest egg unless the "
-        "retirement age is later than the current age.";
+        "At the rate of 20% no monthly contribution can reach a million dollar nest egg unless "
+        "retirement is at least a year away.";
     ExpectResult({{"5%", "65", "60", "200", "40,000"},
                   "Your $40,000 will grow to $20,950.30 if left in a tax deferred account for -5 "
                   "years while growing at consistent 5% per year.",
@@ -233,6 +237,8 @@ TEST(ProjectNestEgg, AnswersAtOnceWhenRetirementIsNotLater) {
                   kHeading,
                   goal,
                   scenario});
+    // Later, but by half a year, which rounds to no year.
+    EXPECT_EQ(ProjectNestEgg({"5%", "64.5", "65", "200", "40,000"}).goalText, goal);
     // Above a million already: the scenario names $0 without searching, as for any horizon.
     const NestEggResult rich = ProjectNestEgg({"5%", "65", "65", "0", "1,500,000"});
     EXPECT_EQ(rich.goalText, goal);
@@ -266,7 +272,7 @@ TEST(ProjectNestEgg, NeverHangsOnARateThatContributionsCannotUse) {
 
 // ---- ProjectNestEgg: failures name the box to fix --------------------------------------------
 
-enum class Kind { Conversion, Overflow };
+enum class Kind { Conversion, Overflow, Horizon };
 
 TEST(ProjectNestEgg, FailuresNameTheInputAndItsText) {
     const struct {
@@ -293,6 +299,17 @@ TEST(ProjectNestEgg, FailuresNameTheInputAndItsText) {
         // 1.05^5000 overflows binary64; 1.2^200 * 40,000 overflows Currency.
         {{"5%", "40", "5040", "0", "1"}, Kind::Overflow, Input::RetireAge, "5040"},
         {{"20%", "40", "240", "0", "40,000"}, Kind::Overflow, Input::RetireAge, "240"},
+        // Over spans longer than anyone saves, amounts that fit over a century are not to blame.
+        {{"5%", "40", "600", "200", "40,000"}, Kind::Horizon, Input::RetireAge, "600"},
+        {{"5%", "40", "600", "200", "0"}, Kind::Horizon, Input::RetireAge, "600"},
+        {{"20%", "40", "190", "200", "1e9"}, Kind::Overflow, Input::StartBal, "1e9"},
+        // Two bad boxes: retirement age before current age, the years before the amounts, the
+        // monthly contribution before the starting balance.
+        {{"5%", "x", "y", "200", "40,000"}, Kind::Conversion, Input::RetireAge, "y"},
+        {{"5%", "x", "67", "y", "40,000"}, Kind::Conversion, Input::CurrentAge, "x"},
+        {{"5%", "40", "3e9", "y", "40,000"}, Kind::Overflow, Input::RetireAge, "3e9"},
+        {{"5%", "-3e9", "67", "200", "y"}, Kind::Overflow, Input::CurrentAge, "-3e9"},
+        {{"5%", "40", "67", "x", "y"}, Kind::Conversion, Input::Monthly, "x"},
         {{"5%", "40", "67", "200", "1e20"}, Kind::Overflow, Input::StartBal, "1e20"},
         {{"5%", "40", "67", "1e300", "0"}, Kind::Overflow, Input::Monthly, "1e300"},
         // The projection fits, but the search's first step falls below the Currency range.
@@ -306,6 +323,8 @@ TEST(ProjectNestEgg, FailuresNameTheInputAndItsText) {
         } catch (const NumberError& error) {
             EXPECT_EQ(dynamic_cast<const ConversionError*>(&error) != nullptr,
                       c.kind == Kind::Conversion);
+            const auto* span = dynamic_cast<const HorizonError*>(&error);
+            EXPECT_TRUE(c.kind != Kind::Horizon || (span != nullptr && span->years() == 560));
             EXPECT_EQ(error.input(), c.input);
             EXPECT_EQ(error.text(), c.text);
             EXPECT_NE(std::string(error.what()).find(InputName(c.input)), std::string::npos);

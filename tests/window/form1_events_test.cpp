@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTextLayout>
 #include <QUrl>
 
 #include "window_test_support.h"
@@ -212,6 +213,11 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QTest::keyClicks(rate, "12");
         QCOMPARE(rate->text(), QStringLiteral("512%"));
         QCOMPARE(rate->cursorPosition(), 3);
+        // Though typing unselects the rate, the typing is undone and redone as in any box.
+        QTest::keySequence(rate, QKeySequence::Undo);
+        QCOMPARE(rate->text(), QStringLiteral("5%"));
+        QTest::keySequence(rate, QKeySequence::Redo);
+        QCOMPARE(rate->text(), QStringLiteral("512%"));
     }
 
     void failureLeavesTheWindowAsItWas_data() {
@@ -228,6 +234,8 @@ class Form1EventsTest : public QObject, public WindowFixture {
         row("empty balance", "inStartBal", "", "Starting Balance");
         row("huge balance", "inStartBal", "1e300", "Starting Balance");
         row("endless horizon", "inRetireAge", "1e12", "Retirement Age");
+        row("span of centuries", "inRetireAge", "600",
+            "Current Age and Retirement Age boxes: a span of 560 years");
     }
     void failureLeavesTheWindowAsItWas() {
         QFETCH(QString, box);
@@ -247,7 +255,7 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].title, kCaption);
         QVERIFY2(messages[0].text.contains(caption), qPrintable(messages[0].text));
-        QVERIFY2(messages[0].text.contains('"' + text + '"'), qPrintable(messages[0].text));
+        QVERIFY2(messages[0].text.contains(Quoted(text)), qPrintable(messages[0].text));
         QCOMPARE(QApplication::focusWidget(), edit);
         QCOMPARE(edit->selectedText(), text);
 
@@ -266,6 +274,8 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QTest::newRow("markup") << markup << markup;
         const QString huge = QString(120'000, QLatin1Char('9')).replace(7, 1, QLatin1Char('x'));
         QTest::newRow("huge") << huge << huge.left(40) + QChar(0x2026);
+        QTest::newRow("direction override") << "\u202e40 years"
+                                            << "\u202e40 years";
     }
     void messageShowsTypedTextPlainAndFits() {
         QFETCH(QString, typed);
@@ -273,8 +283,17 @@ class Form1EventsTest : public QObject, public WindowFixture {
         Edit("inCurrentAge")->setText(typed);
         const ShownBox shown = ShowWithMessageBox("Command2");
         QCOMPARE(shown.format, Qt::PlainText);
-        QVERIFY2(shown.text.contains('"' + quoted + '"'), qPrintable(shown.text.left(200)));
+        QVERIFY2(shown.text.contains(Quoted(quoted)), qPrintable(shown.text.left(200)));
         QVERIFY(shown.fitsTheScreen);
+        // Laid out as Qt lays out the message, the words around the quote keep their order.
+        QTextLayout layout(shown.text.section('\n', 0, 0));
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        const auto x = [&](const char* word) {
+            return line.cursorToX(static_cast<int>(layout.text().indexOf(word)));
+        };
+        QVERIFY(x("box:") < x("is not") && x("is not") < x("number."));
     }
 
     // Fails when a long home folder's path makes the message about a failed save run off the
@@ -322,6 +341,8 @@ class Form1EventsTest : public QObject, public WindowFixture {
                                                   << "1 2 3 4 5 6 7";
         QTest::newRow("ESC, BEL, NUL, DEL, BS, CSI")
             << QStringLiteral(u"\u001b[2J40\u0007\u0000000\u007f\b\u009b") << "[2J40000";
+        const QString longer(40'000, QLatin1Char('4'));
+        QTest::newRow("longer than Qt's default limit") << longer << longer;
     }
     void pastedLineBreaksBecomeBlanks() {
         QFETCH(QString, pasted);

@@ -56,6 +56,7 @@ class Form1LayoutTest : public QObject, public WindowFixture {
         QCOMPARE(form_->minimumSize(), form_->maximumSize());
         QVERIFY(form_->windowIcon().availableSizes().contains(QSize(32, 32)));
         QVERIFY(form_->autoFillBackground());
+        QVERIFY(form_->palette().isBrushSet(QPalette::Active, QPalette::Window));  // not inherited
         QCOMPARE(form_->palette().color(QPalette::Window), QColor(0x20, 0x40, 0x60));
     }
 
@@ -168,10 +169,13 @@ class Form1LayoutTest : public QObject, public WindowFixture {
 
         const QPalette desktop = QApplication::palette();
         QCOMPARE(control->autoFillBackground(), back != kNone);
+        // Set on the control, not inherited from the window, which shows the same colours.
         if (back != kNone) {
+            QVERIFY(control->palette().isBrushSet(QPalette::Active, QPalette::Window));
             QCOMPARE(control->palette().color(QPalette::Window), desktop.color(Role(back)));
         }
         if (fore != kNone) {
+            QVERIFY(control->palette().isBrushSet(QPalette::Active, QPalette::WindowText));
             QCOMPARE(control->palette().color(QPalette::WindowText), desktop.color(Role(fore)));
         }
     }

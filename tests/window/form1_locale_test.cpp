@@ -1,5 +1,5 @@
-// Form1 in a German locale: numbers are read and written with its separators. Run with
-// LC_ALL=de_DE.UTF-8.
+// Form1 in each locale the test command runs it in (LC_ALL): figures written as the locale
+// writes them, numbers read as people there type them.
 #include <QLocale>
 #include <QTest>
 
@@ -10,14 +10,54 @@ class Form1LocaleTest : public QObject, public WindowFixture {
 
   private slots:
     void initTestCase() {
-        // Without the German locale every check below would test nothing.
-        QCOMPARE(QLocale::system().decimalPoint(), QStringLiteral(","));
-        QCOMPARE(QLocale::system().groupSeparator(), QStringLiteral("."));
+        // In any other locale every check below would test nothing.
+        const QStringList locales{"de_DE", "de_CH", "fr_FR", "ar_EG", "ja_JP", "mr_IN"};
+        QVERIFY2(locales.contains(QLocale::system().name()), qPrintable(QLocale::system().name()));
     }
 
     void init() { QVERIFY(Open()); }
 
     void cleanup() { QVERIFY(Close()); }
+
+    void calculateInEachLocale_data() {
+        QTest::addColumn<QString>("box");     // "": the window as it opens
+        QTest::addColumn<QString>("typed");   // into the emptied box
+        QTest::addColumn<QString>("figure");  // the projection; "": the text is refused
+        const char* const rows[][5] = {
+            {"de_DE", "as it opens", "", "", "280.544,16"},
+            {"de_DE", "English decimal", "inPayment", "200.50", ""},
+            {"de_CH", "as it opens", "", "", "280’544.16"},
+            {"de_CH", "typewriter apostrophe", "inStartBal", "40'000", "280’544.16"},
+            {"fr_FR", "as it opens", "", "", "280\u202f544,16"},
+            {"ar_EG", "as it opens", "", "", "٢٨٠٬٥٤٤٫١٦"},
+            {"ar_EG", "keyboard comma", "inStartBal", "40,000", "٢٨٠٬٥٤٤٫١٦"},
+            {"ja_JP", "full-width", "inStartBal", "４０，０００", "280,544.16"},
+            {"mr_IN", "as it opens", "", "", "२८०,५४४.१६"},
+            {"mr_IN", "grouped as India groups", "inStartBal", "४,००,०००", "१,६२४,५८८.४३"}};
+        for (const auto& row : rows) {
+            if (QLocale::system().name() == row[0]) {
+                QTest::newRow(row[1]) << row[2] << row[3] << row[4];
+            }
+        }
+    }
+    void calculateInEachLocale() {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, figure);
+        if (box.isEmpty()) {  // the figures it opens with, as Qt writes them here
+            QCOMPARE(Edit("inStartBal")->text(), QLocale::system().toString(40000));
+            QCOMPARE(Combo()->currentText(), QLocale::system().toString(5) + '%');
+        } else {  // typed as one key that gives the whole text, as input methods send it
+            Edit(box)->clear();
+            QTest::sendKeyEvent(QTest::Click, Edit(box), Qt::Key_unknown, typed, Qt::NoModifier);
+            QCOMPARE(Edit(box)->text(), typed);
+        }
+        Click("Command2");
+        QCOMPARE(messages.size(), figure.isEmpty() ? 1 : 0);
+        const QString projection = Label("labelResult1")->text();
+        QVERIFY2(projection.contains('$' + figure + ' ') != figure.isEmpty(),
+                 qPrintable(projection));
+    }
 
     void calculate_data() {
         QTest::addColumn<QString>("retire");
@@ -25,8 +65,11 @@ class Form1LocaleTest : public QObject, public WindowFixture {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("projection");
         QTest::addColumn<QString>("goal");
-        // The default "40,000" is forty dollars where a comma is the decimal separator.
-        QTest::newRow("default balance")
+        if (QLocale::system().name() != "de_DE") {
+            QSKIP("sentences written the German way");
+        }
+        // Typed, "40,000" is forty dollars where a comma is the decimal separator.
+        QTest::newRow("40,000 typed")
             << "67"
             << "0"
             << "40,000"

@@ -51,6 +51,11 @@ class ModalGuard {
     Inspector inspect_;
 };
 
+// Typed text as the window's messages quote it, isolated so that it cannot reorder them.
+inline QString Quoted(const QString& text) {
+    return QStringLiteral("\"\u2068") + text + QStringLiteral("\u2069\"");
+}
+
 // Everything a person could see of a window's controls, but which of them has the focus.
 inline QStringList ControlsSnapshot(const QWidget& window) {
     QStringList state;
