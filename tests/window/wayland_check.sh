@@ -7,7 +7,8 @@ command -v weston >/dev/null || { echo "SKIP: weston is not installed"; exit 77;
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/nestegg-wayland.XXXXXX")  # runtime folder, home and logs
 pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true; wait; [[ $scratch == */nestegg-wayland.?????? ]] && rm -rf -- "$scratch"' EXIT
+trap 'kill "${pids[@]}" 2>/dev/null || true; wait
+      [[ $scratch == */nestegg-wayland.?????? ]] && rm -rf -- "$scratch"' EXIT
 mkdir -m 700 "$scratch/runtime" "$scratch/home"
 export XDG_RUNTIME_DIR=$scratch/runtime WAYLAND_DISPLAY=nestegg HOME=$scratch/home
 unset DISPLAY QT_QPA_PLATFORM
