@@ -32,7 +32,8 @@ ensure_packages() {
     if ((${#missing[@]} == 0)); then
         return 0
     fi
-    need_root "install the packages it needs: su -c 'apt-get update && apt-get install --no-install-recommends ${missing[*]}'"
+    need_root "install the packages it needs: su -c 'apt-get update && apt-get install \
+--no-install-recommends ${missing[*]}'"
     echo "Installing ${missing[*]} with apt-get (its progress follows)"
     as_root apt-get update -q
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \

@@ -11,7 +11,8 @@ ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 ensure_locales "de_DE.UTF-8 UTF-8" "de_DE ISO-8859-1" "de_CH.UTF-8 UTF-8" "ar_EG.UTF-8 UTF-8" \
     "ja_JP.UTF-8 UTF-8" "fr_FR.UTF-8 UTF-8" "mr_IN UTF-8"
 
-find .ci scripts packaging tests -type f \( -name '*.sh' -o -path .ci/run \) -exec shellcheck -x {} +
+find .ci scripts packaging tests -type f \( -name '*.sh' -o -path .ci/run \) \
+    -exec shellcheck -x {} +
 echo "shellcheck finds nothing in the shell scripts"
 
 jobs=$(nproc)
