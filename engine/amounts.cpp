@@ -15,15 +15,11 @@ namespace {
 constexpr double kTwoTo63 = 9223372036854775808.0;
 constexpr double kLowestLong = static_cast<double>(std::numeric_limits<std::int32_t>::min());
 constexpr double kHighestLong = static_cast<double>(std::numeric_limits<std::int32_t>::max());
-// Every Currency lies within this many dollars either side of zero.
-constexpr double kCurrencyDollarBound = 1e15;
 constexpr int kSignificantDigits = 15;
 constexpr std::size_t kDigitsPerGroup = 3;
 constexpr std::uint64_t kCentsPerDollar = 100;
 constexpr std::uint64_t kUnitsPerCent =
     static_cast<std::uint64_t>(Currency::kUnitsPerDollar) / kCentsPerDollar;
-// Far beyond every double's exponent; counting stops there so that it cannot overflow.
-constexpr long long kExponentCap = 1'000'000'000;
 
 // Marks that group digits alike. Where the locale groups with one of them, people type
 // whichever their keyboard gives, so there each of them is read as grouping: the blanks, one of
@@ -39,15 +35,6 @@ constexpr char32_t kFirstFullWidth = 0xFF01;
 constexpr char32_t kLastFullWidth = 0xFF5E;
 constexpr char32_t kFullWidthOffset = 0xFEE0;
 constexpr std::string_view kIdeographicSpace = "\u3000";
-
-std::string Describe(std::optional<Input> input, std::string_view text, std::string_view reason) {
-    std::string message;
-    if (input) {
-        message.append(InputName(*input)).append(": ");
-    }
-    message.append("\"").append(text).append("\" ").append(reason);
-    return message;
-}
 
 double RoundHalfEven(double value) {
     const double below = std::floor(value);
@@ -149,13 +136,6 @@ std::string Folded(std::string_view text, const NumberFormat& format) {
     return out;
 }
 
-// What TextToDouble accepts, rewritten for std::from_chars ("-1234.5e6"), plus the decimal
-// magnitude needed to tell an overflow from an underflow when from_chars gives up.
-struct CleanNumber {
-    std::string text;
-    long long magnitude = 0;  // roughly log10 of the value
-};
-
 // Takes `prefix` off the front of `rest` when it is there (and not empty).
 bool SkipPrefix(std::string_view& rest, std::string_view prefix) {
     if (prefix.empty() || !rest.starts_with(prefix)) {
@@ -253,38 +233,15 @@ void ReadSign(std::string_view& rest, std::string& out) {
     }
 }
 
-// Roughly log10 of a number, from where its first significant digit stands.
-class Magnitude {
-  public:
-    void Count(char digit, bool inFraction) {
-        significant_ = significant_ || digit != '0';
-        if (significant_ && !inFraction) {
-            ++wholeDigits_;
-        }
-        if (!significant_ && inFraction) {
-            ++fractionZeros_;
-        }
-    }
-    long long Value() const { return wholeDigits_ > 0 ? wholeDigits_ : -fractionZeros_; }
-
-  private:
-    bool significant_ = false;
-    long long wholeDigits_ = 0;    // significant digits before the separator
-    long long fractionZeros_ = 0;  // zeros after the separator before the first significant one
-};
-
 // Takes the digits with their grouping and decimal separator off `rest`, writing the digits and
-// a "." for the separator. Gives the digits' magnitude, or nothing when there is no digit or a
-// separator stands where it does not group.
-std::optional<long long> ReadDigits(std::string_view& rest, const NumberFormat& format,
-                                    std::string& out) {
-    Magnitude magnitude;
+// a "." for the separator. False when there is no digit or a separator stands where it does not
+// group.
+bool ReadDigits(std::string_view& rest, const NumberFormat& format, std::string& out) {
     Groups groups(format);
     bool anyDigit = false;
     bool inFraction = false;
     while (!rest.empty()) {
         if (IsDigit(rest.front())) {
-            magnitude.Count(rest.front(), inFraction);
             if (!inFraction) {
                 groups.Digit();
             }
@@ -293,7 +250,7 @@ std::optional<long long> ReadDigits(std::string_view& rest, const NumberFormat& 
             rest.remove_prefix(1);
         } else if (!inFraction && anyDigit && SkipGrouping(rest, format)) {
             if (!groups.Separator()) {
-                return std::nullopt;
+                return false;
             }
         } else if (!inFraction && SkipPrefix(rest, format.decimal)) {
             out.push_back('.');
@@ -302,136 +259,76 @@ std::optional<long long> ReadDigits(std::string_view& rest, const NumberFormat& 
             break;
         }
     }
-    if (!anyDigit || !groups.Fit()) {
-        return std::nullopt;
-    }
-    return magnitude.Value();
+    return anyDigit && groups.Fit();
 }
 
-// Takes an exponent ("e-5") off `rest`, writing it as from_chars reads it. Gives its value, 0
-// when there is none, and nothing when its "e" has no digits.
-std::optional<long long> ReadExponent(std::string_view& rest, std::string& out) {
+// Takes an exponent ("E+5") off `rest`, writing it as from_chars reads it ("e5"). False when its
+// "e" has no digits.
+bool ReadExponent(std::string_view& rest, std::string& out) {
     if (!rest.starts_with('e') && !rest.starts_with('E')) {
-        return 0;
+        return true;
     }
     out.push_back('e');
     rest.remove_prefix(1);
-    const bool negative = rest.starts_with('-');
-    if (rest.starts_with('+') || negative) {
-        out.push_back(rest.front());
-        rest.remove_prefix(1);
-    }
+    ReadSign(rest, out);
     const std::size_t digitsStart = out.size();
-    long long exponent = 0;
     for (; !rest.empty() && IsDigit(rest.front()); rest.remove_prefix(1)) {
-        if (exponent < kExponentCap) {
-            exponent = exponent * 10 + (rest.front() - '0');
-        }
         out.push_back(rest.front());
     }
-    if (out.size() == digitsStart) {
-        return std::nullopt;
-    }
-    return negative ? -exponent : exponent;
+    return out.size() > digitsStart;
 }
 
-std::optional<CleanNumber> Clean(std::string_view text, const NumberFormat& format) {
+// What TextToDouble accepts, rewritten for std::from_chars ("-1234.5e6"); nothing for the rest.
+std::optional<std::string> Clean(std::string_view text, const NumberFormat& format) {
     // The locale's own digits and full-width forms lie beyond ASCII: most text needs no folding.
     const bool ascii = std::ranges::all_of(text, [](char c) { return c >= 0; });
     const std::string folded = ascii ? std::string() : Folded(text, format);
     std::string_view rest = TrimBlanks(ascii ? text : std::string_view(folded));
-    CleanNumber clean;
-    ReadSign(rest, clean.text);
-    const std::optional<long long> digits = ReadDigits(rest, format, clean.text);
-    if (!digits) {
+    std::string clean;
+    ReadSign(rest, clean);
+    if (!ReadDigits(rest, format, clean) || !ReadExponent(rest, clean) || !rest.empty()) {
         return std::nullopt;
     }
-    const std::optional<long long> exponent = ReadExponent(rest, clean.text);
-    if (!exponent || !rest.empty()) {
-        return std::nullopt;
-    }
-    clean.magnitude = *digits + *exponent;
     return clean;
+}
+
+// Whether a clean number that from_chars finds beyond the double range lies above it rather than
+// too close to zero: whether its first significant digit, moved by the exponent, stands before
+// the decimal point. The two cases lie over 600 powers of ten apart.
+bool AboveRange(std::string_view clean) {
+    const std::size_t mark = std::min(clean.find('e'), clean.size());
+    const std::string_view digits = clean.substr(0, mark);
+    const std::size_t point = std::min(digits.find('.'), digits.size());
+    const std::size_t first = digits.find_first_of("123456789");  // zero is in range
+    long long exponent = 0;
+    if (mark < clean.size() &&
+        std::from_chars(clean.data() + mark + 1, clean.data() + clean.size(), exponent).ec !=
+            std::errc{}) {
+        return clean[mark + 1] != '-';  // an exponent beyond 64 bits decides alone
+    }
+    const double leading = first < point ? double(point - first) : -double(first - point - 1);
+    return leading + double(exponent) > 0;
 }
 
 }  // namespace
 
-std::string_view InputName(Input input) {
-    switch (input) {
-        case Input::Rate:
-            return "Expected Interest Rate";
-        case Input::CurrentAge:
-            return "Current Age";
-        case Input::RetireAge:
-            return "Retirement Age";
-        case Input::Monthly:
-            return "Monthly Contribution";
-        case Input::StartBal:
-            return "Starting Balance";
-    }
-    return "Input";
-}
-
-NumberError::NumberError(const std::string& reason, std::string text, std::optional<Input> input)
-    : std::runtime_error(Describe(input, text, reason)),
-      reason_(reason),
-      text_(std::move(text)),
-      input_(input) {}
-
-ConversionError::ConversionError(std::string text, std::optional<Input> input)
-    : NumberError("is not a number.", std::move(text), input) {}
-
-OverflowError::OverflowError(std::string text, std::optional<Input> input)
-    : NumberError("is too large to calculate with.", std::move(text), input) {}
-
-std::partial_ordering operator<=>(Currency value, double number) {
-    if (std::isnan(number)) {
-        return std::partial_ordering::unordered;
-    }
-    if (number >= kCurrencyDollarBound) {
-        return std::partial_ordering::less;
-    }
-    if (number <= -kCurrencyDollarBound) {
-        return std::partial_ordering::greater;
-    }
-    const double wholeNumber = std::floor(number);
-    const auto numberDollars = static_cast<std::int64_t>(wholeNumber);
-    std::int64_t dollars = value.Units() / Currency::kUnitsPerDollar;
-    std::int64_t units = value.Units() % Currency::kUnitsPerDollar;
-    if (units < 0) {
-        dollars -= 1;
-        units += Currency::kUnitsPerDollar;
-    }
-    if (dollars != numberDollars) {
-        return dollars <=> numberDollars;
-    }
-    // fma rounds once, so the sign of (fraction * 10000 - units) is the exact one.
-    const double gap = std::fma(number - wholeNumber, double(Currency::kUnitsPerDollar),
-                                -static_cast<double>(units));
-    return 0.0 <=> gap;
-}
-
-bool operator==(Currency value, double number) {
-    return (value <=> number) == 0;
-}
-
 double TextToDouble(std::string_view text, const NumberFormat& format) {
-    const std::optional<CleanNumber> clean = Clean(text, format);
+    const std::optional<std::string> clean = Clean(text, format);
     if (!clean) {
-        throw ConversionError(std::string(text));
+        throw NumberError(Failure::NotANumber);
     }
     double value = 0;
-    const char* begin = clean->text.data();
-    const char* end = begin + clean->text.size();
+    const char* begin = clean->data();
+    const char* end = begin + clean->size();
     const auto [stop, error] = std::from_chars(begin, end, value);
     if (error == std::errc::result_out_of_range) {
-        if (clean->magnitude > 0) {
-            throw OverflowError(std::string(text));
+        if (AboveRange(*clean)) {
+            throw NumberError(Failure::TooLarge);
         }
-        return clean->text.front() == '-' ? -0.0 : 0.0;  // too small to tell from zero
+        return clean->front() == '-' ? -0.0 : 0.0;  // too small to tell from zero
     }
     if (error != std::errc{} || stop != end) {
-        throw ConversionError(std::string(text));
+        throw NumberError(Failure::NotANumber);
     }
     return value;
 }
@@ -439,7 +336,7 @@ double TextToDouble(std::string_view text, const NumberFormat& format) {
 std::int32_t RoundToLong(double value) {
     const double rounded = RoundHalfEven(value);
     if (!(rounded >= kLowestLong && rounded <= kHighestLong)) {
-        throw OverflowError(DoubleToText(value));
+        throw NumberError(Failure::TooLarge);
     }
     return static_cast<std::int32_t>(rounded);
 }
@@ -456,7 +353,7 @@ Currency ToCurrency(double value) {
     if (const std::optional<Currency> money = TryToCurrency(value)) {
         return *money;
     }
-    throw OverflowError(std::isfinite(value) ? DoubleToText(value) : std::string("non-finite"));
+    throw NumberError(Failure::TooLarge);
 }
 
 std::string LongToText(std::int32_t value, const NumberFormat& format) {
@@ -467,7 +364,7 @@ std::string LongToText(std::int32_t value, const NumberFormat& format) {
 
 std::string DoubleToText(double value, const NumberFormat& format) {
     if (!std::isfinite(value)) {
-        throw OverflowError(std::isnan(value) ? "NaN" : "infinity");
+        throw NumberError(Failure::TooLarge);
     }
     if (value == 0.0) {
         return "0";  // never "-0"
@@ -509,9 +406,9 @@ std::string FormatAmount(Currency value, const NumberFormat& format) {
     return out;
 }
 
-std::string FormatAmount(double value, const NumberFormat& format) {
+std::string FormatWholeAmount(double value, const NumberFormat& format) {
     if (!std::isfinite(value)) {
-        throw OverflowError(std::isnan(value) ? "NaN" : "infinity");
+        throw NumberError(Failure::TooLarge);
     }
     const double rounded = std::round(value);
     if (rounded == 0.0) {
@@ -543,9 +440,7 @@ double FV(double rate, double nper, double pmt, double pv, int type) {
     if (const std::optional<double> value = TryFV(rate, nper, pmt, pv, type)) {
         return *value;
     }
-    throw OverflowError("FV(" + DoubleToText(rate) + ", " + DoubleToText(nper) + ", " +
-                        DoubleToText(pmt) + ", " + DoubleToText(pv) + ", " + std::to_string(type) +
-                        ")");
+    throw NumberError(Failure::TooLarge);
 }
 
 }  // namespace engine

@@ -10,11 +10,10 @@
 #pragma once
 
 #include <array>
-#include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -38,37 +37,19 @@ struct NumberFormat {
 // kept once rather than built anew on every call.
 inline const NumberFormat kPlainNumbers{};
 
-// The calculator's inputs, so that a failure can point at the box to fix.
-enum class Input { Rate, CurrentAge, RetireAge, Monthly, StartBal };
+// Why a calculation failed: a text that is not a number, or a value beyond its type's range
+// (a floating-point operation that overflowed or was invalid, as in FV, among them).
+enum class Failure { NotANumber, TooLarge };
 
-// "Current Age", "Retirement Age", ... as the window's captions call them.
-std::string_view InputName(Input input);
-
-// Base of every failure of a calculation. `input()` is empty when the failing operation
-// was called on its own rather than for one of the calculator's inputs.
-class NumberError : public std::runtime_error {
+// Thrown by the operations below. They give only the kind of failure: which input it came from,
+// and the words a user reads, are for their callers to add.
+class NumberError : public std::exception {
   public:
-    NumberError(const std::string& reason, std::string text, std::optional<Input> input);
-    const std::string& text() const { return text_; }
-    std::optional<Input> input() const { return input_; }
-    const std::string& reason() const { return reason_; }
+    explicit NumberError(Failure failure) : failure_(failure) {}
+    Failure failure() const { return failure_; }
 
   private:
-    std::string reason_;
-    std::string text_;
-    std::optional<Input> input_;
-};
-
-// The text is not a number.
-class ConversionError : public NumberError {
-  public:
-    explicit ConversionError(std::string text, std::optional<Input> input = std::nullopt);
-};
-
-// A value does not fit its type, or a floating-point operation overflowed or was invalid.
-class OverflowError : public NumberError {
-  public:
-    explicit OverflowError(std::string text, std::optional<Input> input = std::nullopt);
+    Failure failure_;
 };
 
 // Signed 64-bit fixed point with four decimals: every projected balance is one.
@@ -81,10 +62,6 @@ class Currency {
     constexpr std::int64_t Units() const { return units_; }
 
     friend constexpr auto operator<=>(Currency, Currency) = default;
-    // Exact: a Currency of 2,000,000.0000 equals the double 2e6, and 0.1 (binary, a little
-    // above one tenth) is greater than a Currency of 0.1000.
-    friend std::partial_ordering operator<=>(Currency value, double number);
-    friend bool operator==(Currency value, double number);
 
   private:
     constexpr explicit Currency(std::int64_t units) : units_(units) {}
@@ -98,16 +75,16 @@ class Currency {
 // locale's; the full-width forms of East Asian input methods read as their ASCII twins. Where
 // the locale groups with a blank, a space, no-break space, thin space or narrow no-break space
 // all group; where it groups with an apostrophe or the Arabic thousands separator, the
-// typewriter apostrophe or the comma groups too. Throws
-// ConversionError for anything else, OverflowError beyond the double range.
+// typewriter apostrophe or the comma groups too. Fails as NotANumber for anything else, as
+// TooLarge beyond the double range.
 double TextToDouble(std::string_view text, const NumberFormat& format = kPlainNumbers);
 
-// Nearest whole number, an exact half to the even neighbour; OverflowError outside 32 bits.
+// Nearest whole number, an exact half to the even neighbour; TooLarge outside 32 bits.
 std::int32_t RoundToLong(double value);
 
 // Times 10,000, then to the nearest unit, an exact half to the even neighbour.
 std::optional<Currency> TryToCurrency(double value);
-Currency ToCurrency(double value);  // OverflowError where TryToCurrency gives nothing
+Currency ToCurrency(double value);  // TooLarge where TryToCurrency gives nothing
 
 // Decimal digits with a leading "-" for negatives, no grouping.
 std::string LongToText(std::int32_t value, const NumberFormat& format = kPlainNumbers);
@@ -120,13 +97,13 @@ std::string DoubleToText(double value, const NumberFormat& format = kPlainNumber
 // decimals, the third rounded half away from zero. No "-" on a value that shows as .00.
 std::string FormatAmount(Currency value, const NumberFormat& format = kPlainNumbers);
 // "###,###,###,###": rounded to whole dollars, half away from zero; zero shows as "".
-std::string FormatAmount(double value, const NumberFormat& format = kPlainNumbers);
+std::string FormatWholeAmount(double value, const NumberFormat& format = kPlainNumbers);
 
 // Future value of equal payments; with g = (1 + rate)^nper:
 //   rate != 0:  -(pv * g + pmt * (1 + rate * type) * (g - 1) / rate)
 //   rate == 0:  -(pv + pmt * nper)
 // Money paid in is negative. TryFV gives nothing where a step overflows or is invalid.
 std::optional<double> TryFV(double rate, double nper, double pmt, double pv, int type);
-double FV(double rate, double nper, double pmt, double pv, int type);  // OverflowError
+double FV(double rate, double nper, double pmt, double pv, int type);  // TooLarge
 
 }  // namespace engine

@@ -6,16 +6,15 @@
 #include <optional>
 #include <stdexcept>
 #include <type_traits>
-#include <utility>
 
 namespace engine {
 
 namespace {
 
-constexpr double kGoal = 2'000'000;
+constexpr Currency kGoal = Currency::FromUnits(2'000'000 * Currency::kUnitsPerDollar);
 constexpr double kGoalStep = 50;
 constexpr double kScenarioRate = 0.2;
-constexpr double kScenarioGoal = 1'000'000;
+constexpr Currency kScenarioGoal = Currency::FromUnits(1'000'000 * Currency::kUnitsPerDollar);
 constexpr double kScenarioStep = 10;
 constexpr double kMonthsPerYear = 12;
 constexpr double kPercent = 100;
@@ -63,10 +62,8 @@ template <class Step>
 auto Blaming(const NestEggInputs& inputs, Input input, Step&& step) {
     try {
         return step();
-    } catch (const ConversionError&) {
-        throw ConversionError(TextOf(inputs, input), input);
-    } catch (const OverflowError&) {
-        throw OverflowError(TextOf(inputs, input), input);
+    } catch (const NumberError& error) {
+        throw ProjectionError(error.failure(), input, TextOf(inputs, input));
     }
 }
 
@@ -91,7 +88,7 @@ struct Projection {
         return ToCurrency(
             FV(rate, years, -(monthly * kMonthsPerYear), -startAmount, kPaymentAtEnd));
     }
-    bool ReachesOrFails(double monthly, double goal) const {
+    bool ReachesOrFails(double monthly, Currency goal) const {
         const std::optional<double> value = TryValue(monthly);
         const std::optional<Currency> balance = value ? TryToCurrency(*value) : std::nullopt;
         return !balance || *balance >= goal;
@@ -116,7 +113,8 @@ struct Projection {
 // contribution grows: once a step reaches the goal or leaves the Currency range upwards, every
 // later step does too, and the first such step is found by doubling, then halving. A first
 // step that passes also rules out a later failure below the range.
-std::optional<double> SmallestContribution(const Projection& projection, double goal, double step) {
+std::optional<double> SmallestContribution(const Projection& projection, Currency goal,
+                                           double step) {
     if (projection.Balance(step) >= goal) {
         return step;
     }
@@ -131,7 +129,7 @@ std::optional<double> SmallestContribution(const Projection& projection, double 
         if (above > kMaxExactSteps) {
             // Unreachable while growth (g - 1) / rate is at least 1/2, as it is for every
             // positive horizon: the balance leaves the Currency range long before.
-            throw OverflowError(DoubleToText(double(above) * step));
+            throw NumberError(Failure::TooLarge);
         }
     }
     while (above - below > 1) {
@@ -234,7 +232,7 @@ class Calculation {
             return numbers_.years > 0 ? kGoalOutOfReachAtRate : kGoalNeedsLaterRetirement;
         }
         return "At the interest rate of " + DoubleToText(numbers_.rate * kPercent, format_) +
-               "% you will need to add $" + FormatAmount(*need, format_) +
+               "% you will need to add $" + FormatWholeAmount(*need, format_) +
                " per month to achieve a $2 Million Dollar Nest Egg";
     }
 
@@ -260,13 +258,14 @@ class Calculation {
                                                Step&& step) const {
         try {
             return step();
-        } catch (const OverflowError&) {
+        } catch (const NumberError&) {
             if (SpanToBlame(projection)) {
-                throw HorizonError(inputs_.retireAge, numbers_.years);
+                throw ProjectionError(Failure::TooLarge, Input::RetireAge, inputs_.retireAge,
+                                      numbers_.years);
             }
             const Input culprit =
                 FitsCurrency(projection.TryValue(0.0)) ? otherwise : Input::StartBal;
-            throw OverflowError(TextOf(inputs_, culprit), culprit);
+            throw ProjectionError(Failure::TooLarge, culprit, TextOf(inputs_, culprit));
         }
     }
 
@@ -290,9 +289,6 @@ class Calculation {
 
 }  // namespace
 
-HorizonError::HorizonError(std::string retireAge, std::int32_t years)
-    : OverflowError(std::move(retireAge), Input::RetireAge), years_(years) {}
-
 std::string Strip(std::string& psLine, std::string_view psRemoveStr) {
     if (psRemoveStr.empty()) {
         throw std::invalid_argument("Strip needs a text to remove");
@@ -312,7 +308,7 @@ std::string Strip(std::string& psLine, std::string_view psRemoveStr) {
         keptUnits += Utf16Units(c);
         if (kept.ends_with(psRemoveStr)) {
             if (keptUnits - removedUnits + 1 > kLastPosition) {
-                throw OverflowError(psLine);
+                throw NumberError(Failure::TooLarge);
             }
             kept.resize(kept.size() - psRemoveStr.size());
             keptUnits -= removedUnits;

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "engine/amounts.h"
 
@@ -26,25 +28,34 @@ struct NestEggResult {
     bool hasScenario = false;
 };
 
-// The projection outgrew what can be computed because the span between the two ages is longer
-// than anyone saves for. Names the retirement age, the box to correct, and gives the span.
-class HorizonError : public OverflowError {
+// The calculator's inputs, so that a failure can point at the box to fix.
+enum class Input { Rate, CurrentAge, RetireAge, Monthly, StartBal };
+
+// A failed projection: the kind of failure, the input to fix and its text as typed. Where the
+// projection outgrew what can be computed because the span between the two ages is longer than
+// anyone saves for, also that span in years; the input is then the retirement age.
+class ProjectionError : public NumberError {
   public:
-    HorizonError(std::string retireAge, std::int32_t years);
-    std::int32_t years() const { return years_; }
+    ProjectionError(Failure failure, Input input, std::string text,
+                    std::optional<std::int32_t> spanYears = std::nullopt)
+        : NumberError(failure), input_(input), text_(std::move(text)), spanYears_(spanYears) {}
+    Input input() const { return input_; }
+    const std::string& text() const { return text_; }
+    std::optional<std::int32_t> spanYears() const { return spanYears_; }
 
   private:
-    std::int32_t years_;
+    Input input_;
+    std::string text_;
+    std::optional<std::int32_t> spanYears_;
 };
 
 // Removes every occurrence of psRemoveStr from psLine, searching again from the start after
 // each removal (so "aabb" without "ab" leaves ""), and returns the result, which psLine then
-// also holds. OverflowError when a match starts beyond position 32,767 (counted in UTF-16
+// also holds. TooLarge when a match starts beyond position 32,767 (counted in UTF-16
 // code units from 1); psLine is then left unchanged. psRemoveStr must not be empty.
 std::string Strip(std::string& psLine, std::string_view psRemoveStr);
 
-// Throws ConversionError or OverflowError naming the input at fault (HorizonError where the
-// span between the ages is); never returns a partial result.
+// Throws ProjectionError; never returns a partial result.
 NestEggResult ProjectNestEgg(const NestEggInputs& inputs,
                              const NumberFormat& format = kPlainNumbers);
 

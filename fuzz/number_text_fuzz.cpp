@@ -33,10 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto money = engine::TryToCurrency(value)) {
         engine::FormatAmount(*money, format);
     }
-    engine::FormatAmount(value, format);
+    engine::FormatWholeAmount(value, format);
     try {
         engine::RoundToLong(value);
-    } catch (const engine::OverflowError&) {
+    } catch (const engine::NumberError&) {
     }
     return 0;
 }

@@ -162,12 +162,14 @@ std::optional<std::filesystem::path> StartBalanceFilePath() {
 std::optional<SaveFailure> SaveStartBalance(const QString& psText,
                                             const std::filesystem::path& fileName) {
     const auto failure = [&](const Reason& reason) {  // Qt's own reasons lack the full stop
-        return SaveFailure{Shown(fileName), reason.endsWith('.') ? reason : reason + '.'};
+        return SaveFailure{Shown(fileName),
+                           reason.endsWith(QLatin1Char('.')) ? reason : reason + QLatin1Char('.')};
     };
     if (const auto broken = BrokenCharacter(psText)) {
         return failure(*broken);
     }
-    const auto line = Encoded(psText.normalized(QString::NormalizationForm_C) + "\r\n");
+    const auto line =
+        Encoded(psText.normalized(QString::NormalizationForm_C) + QStringLiteral("\r\n"));
     if (const auto* unwritable = std::get_if<Reason>(&line)) {
         return failure(*unwritable);
     }

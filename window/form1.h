@@ -19,7 +19,7 @@ class QLineEdit;
 class QPushButton;
 
 namespace engine {
-class NumberError;
+class ProjectionError;
 enum class Input;
 }  // namespace engine
 
@@ -45,7 +45,7 @@ class Form1 : public QWidget {
     void comboRate_Change();
     void SaveStartBal();
 
-    void ReportCalculationFailure(const engine::NumberError& error);
+    void ReportCalculationFailure(const engine::ProjectionError& error);
     QWidget* BoxFor(engine::Input input) const;
     void ShowMessage(const QString& psText);
 

@@ -86,8 +86,26 @@ QString FromEngine(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The box as a message names it.
 QString Caption(engine::Input input) {
-    return FromEngine(std::string(engine::InputName(input)));
+    switch (input) {
+        case engine::Input::Rate:
+            return Form1::tr("Expected Interest Rate");
+        case engine::Input::CurrentAge:
+            return Form1::tr("Current Age");
+        case engine::Input::RetireAge:
+            return Form1::tr("Retirement Age");
+        case engine::Input::Monthly:
+            return Form1::tr("Monthly Contribution");
+        case engine::Input::StartBal:
+            break;
+    }
+    return Form1::tr("Starting Balance");
+}
+
+QString Reason(engine::Failure failure) {
+    return failure == engine::Failure::NotANumber ? Form1::tr("is not a number.")
+                                                  : Form1::tr("is too large to calculate with.");
 }
 
 engine::NumberFormat UsersNumberFormat() {
@@ -160,7 +178,7 @@ void Form1::Command2_Click() {
     engine::NestEggResult result;
     try {
         result = engine::ProjectNestEgg(inputs, UsersNumberFormat());
-    } catch (const engine::NumberError& error) {
+    } catch (const engine::ProjectionError& error) {
         ReportCalculationFailure(error);
         return;
     }
@@ -194,32 +212,25 @@ void Form1::SaveStartBal() {
     }
 }
 
-void Form1::ReportCalculationFailure(const engine::NumberError& error) {
+void Form1::ReportCalculationFailure(const engine::ProjectionError& error) {
     const QString quoted =
         Isolated(Shortened(FromEngine(error.text()), kQuotedLength, Qt::ElideRight));
-    const QString reason = FromEngine(error.reason());
-    const std::optional<engine::Input> input = error.input();
-    if (!input) {
-        ShowMessage(tr("\"%1\" %2\n\nPlease check the numbers and press Calculate again.")
-                        .arg(quoted, reason));
-        return;
-    }
-    if (const auto* span = dynamic_cast<const engine::HorizonError*>(&error)) {
+    if (const std::optional<std::int32_t> span = error.spanYears()) {
         ShowMessage(
             tr("Please check the %1 and %2 boxes: a span of %3 years from \"%4\" to "
                "\"%5\" is too long to calculate with.\n\nCorrect them and press Calculate "
                "again.")
                 .arg(Caption(engine::Input::CurrentAge), Caption(engine::Input::RetireAge),
-                     FromEngine(engine::LongToText(span->years(), UsersNumberFormat())),
+                     FromEngine(engine::LongToText(*span, UsersNumberFormat())),
                      Isolated(Shortened(inCurrentAge->text(), kQuotedLength, Qt::ElideRight)),
                      quoted));
     } else {
         ShowMessage(
             tr("Please check the %1 box: \"%2\" %3\n\nCorrect it and press Calculate again.")
-                .arg(Caption(*input), quoted, reason));
+                .arg(Caption(error.input()), quoted, Reason(error.failure())));
     }
 
-    QWidget* box = BoxFor(*input);
+    QWidget* box = BoxFor(error.input());
     box->setFocus(Qt::OtherFocusReason);
     if (auto* combo = qobject_cast<QComboBox*>(box)) {
         combo->lineEdit()->selectAll();

@@ -69,25 +69,6 @@ constexpr std::size_t kControlCount = Index(Control::Label1) + 1;
 
 enum class Kind { TextBox, Button, Combo, Label, Link };
 
-// The Qt class that stands for each kind of control.
-template <Kind kind>
-constexpr auto ClassOf() {
-    if constexpr (kind == Kind::TextBox) {
-        return std::type_identity<QLineEdit>{};
-    } else if constexpr (kind == Kind::Button) {
-        return std::type_identity<QPushButton>{};
-    } else if constexpr (kind == Kind::Combo) {
-        return std::type_identity<QComboBox>{};
-    } else if constexpr (kind == Kind::Label) {
-        return std::type_identity<QLabel>{};
-    } else {
-        static_assert(kind == Kind::Link);
-        return std::type_identity<ClickLabel>{};
-    }
-}
-template <Kind kind>
-using WidgetClass = typename decltype(ClassOf<kind>())::type;
-
 struct FontDef {
     const char* family;  // nullptr: the platform's default font for the kind
     double points;
@@ -193,10 +174,29 @@ static_assert(InControlOrder(), "kControls lists every control once, in the orde
 
 using Controls = std::array<QWidget*, kControlCount>;
 
-// The control as the class its row makes, so that a wrong name or class does not compile.
-template <Control id>
-auto* Widget(const Controls& controls) {
-    return static_cast<WidgetClass<kControls[Index(id)].kind>*>(controls[Index(id)]);
+// Whether CreateControl makes controls of `kind` as class T.
+template <class T>
+constexpr bool MadeAs(Kind kind) {
+    switch (kind) {
+        case Kind::TextBox:
+            return std::is_same_v<T, QLineEdit>;
+        case Kind::Button:
+            return std::is_same_v<T, QPushButton>;
+        case Kind::Combo:
+            return std::is_same_v<T, QComboBox>;
+        case Kind::Label:
+            return std::is_same_v<T, QLabel>;
+        case Kind::Link:
+            break;
+    }
+    return std::is_same_v<T, ClickLabel>;
+}
+
+// The control as the class its row makes it; a wrong name or class does not compile.
+template <Control id, class T>
+T* Widget(const Controls& controls) {
+    static_assert(MadeAs<T>(kControls[Index(id)].kind), "the control is made as another class");
+    return static_cast<T*>(controls[Index(id)]);
 }
 
 // A box holds one line of plain text. A line break or tab that comes in by paste, drop or code
@@ -238,8 +238,7 @@ class OneLineValidator : public QValidator {
 };
 
 QLabel* CreateLabel(Kind kind, const QString& text, QWidget* parent) {
-    QLabel* label = kind == Kind::Link ? new WidgetClass<Kind::Link>(text, parent)
-                                       : new WidgetClass<Kind::Label>(text, parent);
+    QLabel* label = kind == Kind::Link ? new ClickLabel(text, parent) : new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -253,17 +252,17 @@ QWidget* CreateControl(const ControlDef& def, QWidget* parent) {
     const QString text = QString::fromUtf8(def.text);
     switch (def.kind) {
         case Kind::TextBox: {
-            auto* box = new WidgetClass<Kind::TextBox>(text, parent);
+            auto* box = new QLineEdit(text, parent);
             box->setValidator(new OneLineValidator(box));
             return box;
         }
         case Kind::Button: {
-            auto* button = new WidgetClass<Kind::Button>(text, parent);
+            auto* button = new QPushButton(text, parent);
             button->setAutoDefault(true);  // Enter presses the focused button
             return button;
         }
         case Kind::Combo: {
-            auto* combo = new WidgetClass<Kind::Combo>(parent);
+            auto* combo = new QComboBox(parent);
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
             combo->setValidator(new OneLineValidator(combo));
@@ -333,11 +332,11 @@ Controls BuildControls(QWidget* window) {
 
 // The caption beside each box, which screen readers announce with it.
 void LinkCaptionsToBoxes(const Controls& controls) {
-    Widget<Control::Label4>(controls)->setBuddy(Widget<Control::inCurrentAge>(controls));
-    Widget<Control::Label5>(controls)->setBuddy(Widget<Control::inRetireAge>(controls));
-    Widget<Control::Label1>(controls)->setBuddy(Widget<Control::inStartBal>(controls));
-    Widget<Control::Label2>(controls)->setBuddy(Widget<Control::comboRate>(controls));
-    Widget<Control::Label3>(controls)->setBuddy(Widget<Control::inPayment>(controls));
+    Widget<Control::Label4, QLabel>(controls)->setBuddy(controls[Index(Control::inCurrentAge)]);
+    Widget<Control::Label5, QLabel>(controls)->setBuddy(controls[Index(Control::inRetireAge)]);
+    Widget<Control::Label1, QLabel>(controls)->setBuddy(controls[Index(Control::inStartBal)]);
+    Widget<Control::Label2, QLabel>(controls)->setBuddy(controls[Index(Control::comboRate)]);
+    Widget<Control::Label3, QLabel>(controls)->setBuddy(controls[Index(Control::inPayment)]);
 }
 
 // The boxes open with their figures as the user's locale writes figures ("40.000" in German,
@@ -351,7 +350,7 @@ void PrepareBoxes(const Controls& controls) {
         } else if (auto* box = qobject_cast<QLineEdit*>(control)) {
             box->setMaxLength(std::numeric_limits<int>::max());
             const double figure = engine::TextToDouble(def.text);
-            box->setText(QString::fromStdString(engine::FormatAmount(figure, format)));
+            box->setText(QString::fromStdString(engine::FormatWholeAmount(figure, format)));
         }
     }
 }
@@ -371,18 +370,18 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     const Controls controls = BuildControls(this);
     PrepareBoxes(controls);
     LinkCaptionsToBoxes(controls);
-    inCurrentAge = Widget<Control::inCurrentAge>(controls);
-    inRetireAge = Widget<Control::inRetireAge>(controls);
-    inStartBal = Widget<Control::inStartBal>(controls);
-    inPayment = Widget<Control::inPayment>(controls);
-    comboRate = Widget<Control::comboRate>(controls);
-    Command1 = Widget<Control::Command1>(controls);
-    Command2 = Widget<Control::Command2>(controls);
-    Label7 = Widget<Control::Label7>(controls);
-    Label9 = Widget<Control::Label9>(controls);
-    labelResult1 = Widget<Control::labelResult1>(controls);
-    labelResult2 = Widget<Control::labelResult2>(controls);
-    labelResult3 = Widget<Control::labelResult3>(controls);
+    inCurrentAge = Widget<Control::inCurrentAge, QLineEdit>(controls);
+    inRetireAge = Widget<Control::inRetireAge, QLineEdit>(controls);
+    inStartBal = Widget<Control::inStartBal, QLineEdit>(controls);
+    inPayment = Widget<Control::inPayment, QLineEdit>(controls);
+    comboRate = Widget<Control::comboRate, QComboBox>(controls);
+    Command1 = Widget<Control::Command1, QPushButton>(controls);
+    Command2 = Widget<Control::Command2, QPushButton>(controls);
+    Label7 = Widget<Control::Label7, QLabel>(controls);
+    Label9 = Widget<Control::Label9, ClickLabel>(controls);
+    labelResult1 = Widget<Control::labelResult1, QLabel>(controls);
+    labelResult2 = Widget<Control::labelResult2, QLabel>(controls);
+    labelResult3 = Widget<Control::labelResult3, QLabel>(controls);
 
     ConnectEvents();
     Form_Load();

@@ -11,6 +11,8 @@
 namespace engine::literal {
 
 constexpr std::int64_t kStepBound = 20'000;
+inline const Currency kTwoMillion = ToCurrency(2'000'000);
+inline const Currency kOneMillion = ToCurrency(1'000'000);
 
 enum class Kind { Result, Conversion, Overflow, GaveUp };
 
@@ -43,14 +45,14 @@ inline Outcome Literal(const NestEggInputs& in, const NumberFormat& format,
                            FormatAmount(projected, format) +
                            " if left in a tax deferred account for " + LongToText(years, format) +
                            " years while growing at consistent " + rateText + "% per year.";
-        if (projected >= 2000000.0) {
+        if (projected >= kTwoMillion) {
             r.goalText = "Congratulations, you are on the path to a Million Dollar Nest Egg";
             return out;
         }
         r.headingText = "Getting to that 2 Million Dollar Nest Egg";
 
         enum class End { Reached, Unreachable, GaveUp };
-        const auto search = [&](double atRate, double goal, double step, double& need) {
+        const auto search = [&](double atRate, Currency goal, double step, double& need) {
             need = 0;
             Currency reached = projected;
             for (std::int64_t steps = 0; reached < goal; ++steps) {
@@ -68,7 +70,7 @@ inline Outcome Literal(const NestEggInputs& in, const NumberFormat& format,
         };
 
         double need = 0;
-        switch (search(rate, 2000000.0, 50.0, need)) {
+        switch (search(rate, kTwoMillion, 50.0, need)) {
             case End::GaveUp:
                 return {Kind::GaveUp, {}};
             case End::Unreachable:
@@ -78,11 +80,11 @@ inline Outcome Literal(const NestEggInputs& in, const NumberFormat& format,
                 break;
             case End::Reached:
                 r.goalText = "At the interest rate of " + DoubleToText(rate * 100, format) +
-                             "% you will need to add $" + FormatAmount(need, format) +
+                             "% you will need to add $" + FormatWholeAmount(need, format) +
                              " per month to achieve a $2 Million Dollar Nest Egg";
         }
         double need20 = 0;
-        switch (search(0.2, 1000000.0, 10.0, need20)) {
+        switch (search(0.2, kOneMillion, 10.0, need20)) {
             case End::GaveUp:
                 return {Kind::GaveUp, {}};
             case End::Unreachable:
@@ -102,10 +104,8 @@ inline Outcome Literal(const NestEggInputs& in, const NumberFormat& format,
         }
         r.hasScenario = true;
         return out;
-    } catch (const ConversionError&) {
-        return {Kind::Conversion, {}};
-    } catch (const OverflowError&) {
-        return {Kind::Overflow, {}};
+    } catch (const NumberError& error) {
+        return {error.failure() == Failure::NotANumber ? Kind::Conversion : Kind::Overflow, {}};
     }
 }
 

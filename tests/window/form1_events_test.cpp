@@ -265,6 +265,38 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QCOMPARE(Label("labelResult1")->text(), Projection("40,000", "529,164.30", 27, 8));
     }
 
+    // The words are the window's own: the box's caption and why its text cannot be used.
+    void failureMessageNamesTheBoxAndWhy_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        const QString fix = QStringLiteral("\n\nCorrect it and press Calculate again.");
+        QTest::newRow("not a number")
+            << "inCurrentAge"
+            << "abc"
+            << "Please check the Current Age box: " + Quoted("abc") + " is not a number." + fix;
+        QTest::newRow("too large") << "inStartBal"
+                                   << "1e300"
+                                   << "Please check the Starting Balance box: " + Quoted("1e300") +
+                                          " is too large to calculate with." + fix;
+        QTest::newRow("span") << "inRetireAge"
+                              << "600"
+                              << "Please check the Current Age and Retirement Age boxes: a span of "
+                                 "560 years from " +
+                                     Quoted("40") + " to " + Quoted("600") +
+                                     " is too long to calculate with.\n\nCorrect them and press "
+                                     "Calculate again.";
+    }
+    void failureMessageNamesTheBoxAndWhy() {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        Edit(box)->setText(text);
+        Click("Command2");
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].text, message);
+    }
+
     // Fails when a message reads typed text as markup, or quotes so much of it that the box
     // runs off the screen.
     void messageShowsTypedTextPlainAndFits_data() {
