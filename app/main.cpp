@@ -7,6 +7,9 @@
 #include <string_view>
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 #endif
 
@@ -26,25 +29,72 @@ struct DisplayCheck {
     std::shared_ptr<void> connection;
 };
 
-// Qt aborts with a page of plugin diagnostics and a core dump when there is no display or the
-// X server named in DISPLAY does not answer, so find that out first. Nothing is checked when
-// Qt was told to use something other than X.
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+// Whether a Wayland compositor listens where Qt's Wayland platform connects: the socket named
+// by WAYLAND_DISPLAY, in XDG_RUNTIME_DIR unless the name is a path.
+bool WaylandAnswers(const std::string& name) {
+    std::string path = name;
+    if (!name.starts_with('/')) {
+        if (NotSet("XDG_RUNTIME_DIR")) {
+            return false;
+        }
+        path = std::string(std::getenv("XDG_RUNTIME_DIR")) + '/' + name;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(address.sun_path)) {
+        return false;
+    }
+    path.copy(address.sun_path, path.size());
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool answers =
+        socket >= 0 &&
+        ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    if (socket >= 0) {
+        ::close(socket);
+    }
+    return answers;
+}
+#endif
+
+// Qt aborts with a page of plugin diagnostics and a core dump when no display answers, so find
+// that out first, where Qt would look: unless told which platform to use, it tries Wayland in
+// a Wayland session (WAYLAND_DISPLAY or XDG_SESSION_TYPE set for it), then X. Nothing is
+// checked when Qt was told to use something else.
 DisplayCheck CheckDisplay() {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    const bool onX = NotSet("QT_QPA_PLATFORM") || std::string_view(platform) == "xcb";
-    if (!onX || !NotSet("WAYLAND_DISPLAY")) {
-        return {};
+    const std::string_view platform =
+        NotSet("QT_QPA_PLATFORM") ? "" : std::getenv("QT_QPA_PLATFORM");
+    const char* session = std::getenv("XDG_SESSION_TYPE");
+    const bool wayland = platform.empty()
+                             ? !NotSet("WAYLAND_DISPLAY") ||
+                                   (session != nullptr && std::string_view(session) == "wayland")
+                             : platform.starts_with("wayland");
+    const bool onX = platform.empty() || platform == "xcb";
+    std::string problem;
+    if (wayland) {
+        const std::string name =
+            NotSet("WAYLAND_DISPLAY") ? "wayland-0" : std::getenv("WAYLAND_DISPLAY");
+        // WAYLAND_SOCKET hands over a connection already made.
+        if (!NotSet("WAYLAND_SOCKET") || WaylandAnswers(name)) {
+            return {};
+        }
+        problem = "cannot open the Wayland display " + name;
+    }
+    if (!onX) {
+        return {problem, nullptr};
     }
     if (NotSet("DISPLAY")) {
-        return {"no display found", nullptr};
+        return {problem.empty() ? "no display found" : problem, nullptr};
     }
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
     std::shared_ptr<void> held(connection, [](void* checking) {
         xcb_disconnect(static_cast<xcb_connection_t*>(checking));
     });
     if (xcb_connection_has_error(connection) != 0) {
-        return {std::string("cannot open the display ") + std::getenv("DISPLAY"), nullptr};
+        return {(problem.empty() ? "cannot open" : problem + " or") + " the display " +
+                    std::getenv("DISPLAY"),
+                nullptr};
     }
     return {{}, held};
 #else

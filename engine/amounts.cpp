@@ -114,20 +114,37 @@ std::optional<char> FullWidthAsAscii(std::string_view text) {
     return static_cast<char>(code - kFullWidthOffset);
 }
 
+// The locale's digit at the start of `text`, where its digits lie beyond ASCII. They are ten
+// consecutive characters, so the last byte of one tells which it can be, and a single
+// comparison settles it: long pastes stay cheap to read.
+std::optional<std::size_t> LocaleDigitAt(std::string_view text, const NumberFormat& format) {
+    const std::string& zero = format.digits.front();
+    if (zero.size() < 2 || text.size() < zero.size()) {
+        return std::nullopt;
+    }
+    const int which =
+        static_cast<unsigned char>(text[zero.size() - 1]) - static_cast<unsigned char>(zero.back());
+    if (which < 0 || which > 9 || !text.starts_with(format.digits[std::size_t(which)])) {
+        return std::nullopt;
+    }
+    return std::size_t(which);
+}
+
 // The text with the locale's digits and full-width forms written as ASCII, so that the reading
 // below knows one set of digits. Everything else is kept as it is.
 std::string Folded(std::string_view text, const NumberFormat& format) {
     std::string out;
     out.reserve(text.size());
     while (!text.empty()) {
-        const auto digit = std::ranges::find_if(
-            format.digits, [&](const std::string& d) { return !d.empty() && text.starts_with(d); });
-        if (digit != format.digits.end()) {
-            out.push_back(static_cast<char>('0' + (digit - format.digits.begin())));
-            text.remove_prefix(digit->size());
-        } else if (const std::optional<char> ascii = FullWidthAsAscii(text)) {
-            out.push_back(*ascii);
-            text.remove_prefix(ascii == ' ' ? kIdeographicSpace.size() : 3);
+        if (static_cast<unsigned char>(text.front()) < 0x80) {
+            out.push_back(text.front());
+            text.remove_prefix(1);
+        } else if (const std::optional<std::size_t> digit = LocaleDigitAt(text, format)) {
+            out.push_back(static_cast<char>('0' + *digit));
+            text.remove_prefix(format.digits[*digit].size());
+        } else if (const std::optional<char> twin = FullWidthAsAscii(text)) {
+            out.push_back(*twin);
+            text.remove_prefix(twin == ' ' ? kIdeographicSpace.size() : 3);
         } else {
             out.push_back(text.front());
             text.remove_prefix(1);

@@ -23,8 +23,8 @@ namespace engine {
 struct NumberFormat {
     std::string decimal = ".";
     std::string group = ",";
-    // Zero to nine: figures are written with these (Arabic-Indic in Egypt). ASCII digits are
-    // read in every locale besides them.
+    // Zero to nine, ten consecutive characters: figures are written with these (Arabic-Indic
+    // in Egypt). ASCII digits are read in every locale besides them.
     std::array<std::string, 10> digits{"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
     // How many digits the locale puts in the lowest group and in each group above it, where it
     // does not group in threes (India writes 2,80,544: 3 and 2). Text grouped either way reads;

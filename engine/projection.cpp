@@ -306,7 +306,9 @@ std::string Strip(std::string& psLine, std::string_view psRemoveStr) {
     for (const char c : psLine) {
         kept.push_back(c);
         keptUnits += Utf16Units(c);
-        if (kept.ends_with(psRemoveStr)) {
+        // The last character first: a whole comparison at every character of a long paste
+        // would cost more than the rest of the calculation.
+        if (c == psRemoveStr.back() && kept.ends_with(psRemoveStr)) {
             if (keptUnits - removedUnits + 1 > kLastPosition) {
                 throw NumberError(Failure::TooLarge);
             }

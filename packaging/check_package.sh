@@ -10,8 +10,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 root=$scratch/root
 mkdir -m 700 "$scratch/tmp" "$scratch/runtime"
-(cd "$build" && cpack -G DEB >/dev/null)
-package=$(ls -t "$build"/package/nestegg_*.deb | head -n 1)
+package=$(cd "$build" && cpack -G DEB | sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p')
 dpkg-deb --info "$package" | grep -E "Depends:.*libqt6widgets6" >/dev/null ||
     { echo "the package's dependencies were not computed" >&2; exit 1; }
 if [[ $(dpkg-deb -f "$package" Description) == *";"* ]]; then

@@ -3,12 +3,13 @@
 # 96 dpi, after a press of Calculate on the figures the window starts with.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/packages.sh
 source scripts/packages.sh
 
 if [[ -z ${NESTEGG_IN_XVFB:-} ]]; then
     ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth xdotool imagemagick
-    cmake --preset default >/dev/null
-    cmake --build --preset default -j"$(nproc)" --target nestegg
+    cmake --preset run >/dev/null
+    cmake --build --preset run -j"$(nproc)"
     NESTEGG_IN_XVFB=1 exec timeout 60 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96 -noreset" \
         bash scripts/screenshot.sh
 fi

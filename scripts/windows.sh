@@ -6,6 +6,7 @@
 # minutes on two cores; see windows-libraries.sh); later runs take about two minutes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/packages.sh
 source scripts/packages.sh
 
 # The cross compiler, Wine, the installer maker, the tools that fetch and build Qt's source, and

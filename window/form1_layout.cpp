@@ -1,9 +1,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QIcon>
+#include <QImageReader>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPalette>
+#include <QPixmap>
 #include <QPushButton>
 #include <QValidator>
 
@@ -358,7 +360,10 @@ void PrepareBoxes(const Controls& controls) {
 Form1::Form1(QWidget* parent) : QWidget(parent) {
     InstallAccessibleInterfaces();
     setWindowTitle(QString::fromUtf8(kCaption));
-    setWindowIcon(QIcon(QStringLiteral(":/nestegg/nestegg-32.png")));
+    // Read as the PNG it is: left to guess, Qt would load its other image plugins to ask them.
+    QImageReader icon(QStringLiteral(":/nestegg/nestegg-32.png"), "png");
+    icon.setAutoDetectImageFormat(false);
+    setWindowIcon(QPixmap::fromImage(icon.read()));
     setFixedSize(kClientWidth, kClientHeight);
     ApplyColours(kActiveBorder, kNoColour, this);
 

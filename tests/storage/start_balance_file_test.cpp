@@ -436,7 +436,7 @@ class StartBalanceFileTest : public QObject {
 
 #ifdef Q_OS_WIN
     // The line went out as Qt's local 8-bit text: "Lodz" for "Łódź", "?" for what the code
-    // page lacks. Its CMake file runs it where the ANSI code page is 1252.
+    // page lacks. Under Wine, the C locale its CMake file gives it makes the code page 1252.
     void writesInTheAnsiCodePage_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");  // none: refused

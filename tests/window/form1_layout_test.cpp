@@ -2,6 +2,7 @@
 #include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -39,6 +40,15 @@ class Form1LayoutTest : public QObject, public WindowFixture {
     }
 
     void cleanupTestCase() { QVERIFY(Close()); }
+
+    // First: the window's icon is read without loading Qt's other image plugins to ask them.
+    void loadsNoImagePlugins() {
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        if (!maps.open(QIODevice::ReadOnly)) {
+            QSKIP("no /proc/self/maps to list the loaded libraries");
+        }
+        QVERIFY(!maps.readAll().contains("/imageformats/"));
+    }
 
     void window() {
         QCOMPARE(form_->windowTitle(), QStringLiteral("Dar Uridizo Dodode Vozo Rov  (v1.0)"));
