@@ -26,6 +26,7 @@ found_in="${libraries[0]};${libraries[1]}"
 scratch=$(mktemp -d)
 xvfb=
 export WINEPREFIX=$PWD/build/windows/wine
+export TMPDIR=$scratch  # Wine keeps its server's socket there, and would leave it in /tmp
 cleanup() {
     wineserver --kill 2>/dev/null || true
     if [[ -n $xvfb ]]; then
