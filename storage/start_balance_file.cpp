@@ -16,6 +16,7 @@
 
 #include "storage/unix_file.h"
 #else
+#include <qt_windows.h>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -111,12 +112,53 @@ std::optional<Reason> Write(const QByteArray& line, const std::filesystem::path&
 
 #else
 
+// The folder Windows names in USERPROFILE, or else the profile of the account the program runs as.
+QString ProfileFolder() {
+    const QString profile = qEnvironmentVariable("USERPROFILE");
+    return profile.isEmpty() ? QDir::toNativeSeparators(QDir::homePath()) : profile;
+}
+
 QString Shown(const std::filesystem::path& file) {
     return QDir::toNativeSeparators(QString::fromStdWString(file.native()));
 }
 
+// None when the code page lacks a character. Its best fits ("l" for "ł") would change the text
+// without a word, so they count as lacking too.
+std::optional<QByteArray> InCodePage(UINT codePage, const QString& text) {
+    QByteArray bytes(text.size() * 2 + 1, Qt::Uninitialized);  // two bytes a unit at most
+    BOOL lacking = FALSE;
+    const int size = WideCharToMultiByte(
+        codePage, WC_NO_BEST_FIT_CHARS, reinterpret_cast<const wchar_t*>(text.utf16()),
+        int(text.size()), bytes.data(), int(bytes.size()), nullptr, &lacking);
+    if (lacking || (size == 0 && !text.isEmpty())) {
+        return std::nullopt;
+    }
+    bytes.truncate(size);
+    return bytes;
+}
+
+// In the ANSI code page, the one Windows reads and writes plain text files in for programs
+// that are not Unicode.
 std::variant<QByteArray, Reason> Encoded(const QString& text) {
-    return text.toLocal8Bit();
+    const UINT codePage = GetACP();
+    if (codePage == CP_UTF8) {
+        return text.toUtf8();
+    }
+    if (auto bytes = InCodePage(codePage, text)) {
+        return *bytes;
+    }
+    for (const char32_t character : text.toUcs4()) {
+        const QString one = QString::fromUcs4(&character, 1);
+        if (!InCodePage(codePage, one)) {
+            return QStringLiteral(
+                       "The character \"%1\" (U+%2) cannot be written in code page %3, the "
+                       "character set of this system's language settings.")
+                .arg(one,
+                     QString::number(character, 16).toUpper().rightJustified(4, QLatin1Char('0')))
+                .arg(codePage);
+        }
+    }
+    return QStringLiteral("The text cannot be written in code page %1.").arg(codePage);
 }
 
 std::optional<Reason> Write(const QByteArray& line, const std::filesystem::path& fileName) {
@@ -149,7 +191,7 @@ std::optional<Reason> Write(const QByteArray& line, const std::filesystem::path&
 
 std::optional<std::filesystem::path> StartBalanceFilePath() {
 #ifdef Q_OS_WIN
-    return std::filesystem::path(L"C:\\file1.txt");
+    return std::filesystem::path(ProfileFolder().toStdWString()) / L"file1.txt";
 #else
     const QByteArray home = HomeFolder();
     if (home.isEmpty()) {

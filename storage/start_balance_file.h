@@ -8,9 +8,9 @@
 
 namespace storage {
 
-// C:\file1.txt on Windows; elsewhere there is no drive C, so file1.txt in the home folder: $HOME,
-// or the password database's entry when HOME is unset or empty, byte for byte (a folder named on
-// an older system need not be valid UTF-8). None when neither names one.
+// file1.txt in the home folder: $HOME, or the password database's entry when HOME is unset or
+// empty, byte for byte (a folder named on an older system need not be valid UTF-8), none when
+// neither names one; on Windows in the profile folder, %USERPROFILE%.
 std::optional<std::filesystem::path> StartBalanceFilePath();
 
 struct SaveFailure {
@@ -19,9 +19,9 @@ struct SaveFailure {
 };
 
 // Writes psText and a carriage return and line feed, composed (Unicode NFC) and in the
-// character set of the locale the application runs in; where that set is plain ASCII (the C
-// locale), in UTF-8. A character the set cannot hold, or half of one (a lone surrogate), is
-// refused, never written as "?".
+// character set of the locale the application runs in (on Windows its ANSI code page); where
+// that set is plain ASCII (the C locale), in UTF-8. A character the set cannot hold, or half of
+// one (a lone surrogate), is refused, never written as "?".
 //
 // Either the whole new line is saved or the file keeps exactly what it held. A link is written
 // through to its target, but never to anything other than an ordinary file. On Unix the file

@@ -336,11 +336,12 @@ class Form1EventsTest : public QObject, public WindowFixture {
             home += QLatin1Char('/') + QString(200, QLatin1Char('d'));
         }
         QVERIFY(QDir().mkpath(home + "/file1.txt"));
-        const QByteArray oldHome = qgetenv("HOME");
-        qputenv("HOME", home.toLocal8Bit());
+        const QByteArray oldHome = qgetenv(kHomeVariable);
+        qputenv(kHomeVariable, QDir::toNativeSeparators(home).toLocal8Bit());
         const ShownBox shown = ShowWithMessageBox("Command1");
-        qputenv("HOME", oldHome);
-        QVERIFY2(shown.text.contains("/file1.txt"), qPrintable(shown.text));
+        qputenv(kHomeVariable, oldHome);
+        QVERIFY2(shown.text.contains(QDir::toNativeSeparators("/file1.txt")),
+                 qPrintable(shown.text));
         QVERIFY(shown.fitsTheScreen);
     }
 

@@ -109,10 +109,16 @@ class Form1MonkeyTest : public QObject, public WindowFixture {
 
             if (cancelling) {
                 QCOMPARE(Snapshot(), before);
-                QFile file(SavedFile());
-                QVERIFY(file.open(QIODevice::ReadOnly));
-                QCOMPARE(file.readAll(), startBal->text().toLocal8Bit() + "\r\n");
-                ++saved;
+                // Only a character the file's character set lacks (Windows' code page) refuses it.
+                if (messages.size() > messagesBefore) {
+                    QVERIFY2(messages.last().text.contains("cannot be written in"),
+                             qPrintable(messages.last().text));
+                } else {
+                    QFile file(SavedFile());
+                    QVERIFY(file.open(QIODevice::ReadOnly));
+                    QCOMPARE(file.readAll(), startBal->text().toLocal8Bit() + "\r\n");
+                    ++saved;
+                }
             } else if (messages.size() > messagesBefore) {
                 QVERIFY2(Snapshot() == before, qPrintable(QString("round %1").arg(round)));
                 ++failed;

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QList>
@@ -83,7 +84,14 @@ inline QStringList ControlsSnapshot(const QWidget& window) {
     return state;
 }
 
-// One window under test: HOME points into a temporary folder (Cancel writes file1.txt there),
+// Where Cancel saves file1.txt.
+#ifdef Q_OS_WIN
+inline constexpr char kHomeVariable[] = "USERPROFILE";
+#else
+inline constexpr char kHomeVariable[] = "HOME";
+#endif
+
+// One window under test: the home folder is a temporary folder (Cancel writes file1.txt there),
 // the window's messages are collected instead of shown, and modal dialogs are guarded against.
 class WindowFixture {
   public:
@@ -92,8 +100,10 @@ class WindowFixture {
         QString text;
     };
 
-    WindowFixture() : oldHome_(qgetenv("HOME")) { qputenv("HOME", home_.path().toLocal8Bit()); }
-    ~WindowFixture() { qputenv("HOME", oldHome_); }
+    WindowFixture() : oldHome_(qgetenv(kHomeVariable)) {
+        qputenv(kHomeVariable, QDir::toNativeSeparators(home_.path()).toLocal8Bit());
+    }
+    ~WindowFixture() { qputenv(kHomeVariable, oldHome_); }
     WindowFixture(const WindowFixture&) = delete;
     WindowFixture& operator=(const WindowFixture&) = delete;
 
