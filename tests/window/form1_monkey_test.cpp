@@ -11,6 +11,12 @@
 
 namespace {
 
+#ifdef Q_OS_WIN
+constexpr bool kCodePageMayRefuse = true;
+#else
+constexpr bool kCodePageMayRefuse = false;
+#endif
+
 // Types text key by key, as a keyboard would, non-ASCII characters included.
 void Type(QLineEdit* box, const QString& text) {
     for (qsizetype at = 0; at < text.size();) {
@@ -109,10 +115,12 @@ class Form1MonkeyTest : public QObject, public WindowFixture {
 
             if (cancelling) {
                 QCOMPARE(Snapshot(), before);
-                // Only a character the file's character set lacks (Windows' code page) refuses it.
+                // Only a character Windows' code page lacks refuses it; the UTF-8 the test runs
+                // in elsewhere holds every one.
                 if (messages.size() > messagesBefore) {
-                    QVERIFY2(messages.last().text.contains("cannot be written in"),
-                             qPrintable(messages.last().text));
+                    QVERIFY2(
+                        kCodePageMayRefuse && messages.last().text.contains("cannot be written in"),
+                        qPrintable(messages.last().text));
                 } else {
                     QFile file(SavedFile());
                     QVERIFY(file.open(QIODevice::ReadOnly));
