@@ -1,7 +1,6 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -106,10 +105,6 @@ QString Caption(engine::Input input) {
 QString Reason(engine::Failure failure) {
     return failure == engine::Failure::NotANumber ? Form1::tr("is not a number.")
                                                   : Form1::tr("is too large to calculate with.");
-}
-
-engine::NumberFormat UsersNumberFormat() {
-    return LocaleNumberFormat(QLocale::system());
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <QIcon>
 #include <QImageReader>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
@@ -342,7 +341,7 @@ void LinkCaptionsToBoxes(const Controls& controls) {
 // The boxes open with their figures as the user's locale writes figures ("40.000" in German,
 // where "40,000" is forty), and take text of any length, as pasted.
 void PrepareBoxes(const Controls& controls) {
-    const engine::NumberFormat format = LocaleNumberFormat(QLocale::system());
+    const engine::NumberFormat format = UsersNumberFormat();
     for (const ControlDef& def : kControls) {
         QWidget* control = controls[Index(def.id)];
         if (auto* combo = qobject_cast<QComboBox*>(control)) {

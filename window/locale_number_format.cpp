@@ -1,6 +1,7 @@
 #include "window/locale_number_format.h"
 
 #include <QList>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -15,7 +16,8 @@ std::size_t CharacterCount(const QString& text) {
 
 }  // namespace
 
-engine::NumberFormat LocaleNumberFormat(const QLocale& locale) {
+engine::NumberFormat UsersNumberFormat() {
+    const QLocale locale = QLocale::system();
     engine::NumberFormat format;
     format.decimal = locale.decimalPoint().toStdString();
     format.group = locale.groupSeparator().toStdString();

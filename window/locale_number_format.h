@@ -1,9 +1,7 @@
 // How the user's locale writes numbers, in the terms the engine reads and writes them.
 #pragma once
 
-#include <QLocale>
-
 #include "engine/amounts.h"
 
-// Separators, digits and grouping of `locale`.
-engine::NumberFormat LocaleNumberFormat(const QLocale& locale);
+// Separators, digits and grouping of the locale the program runs in.
+engine::NumberFormat UsersNumberFormat();
