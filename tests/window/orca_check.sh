@@ -2,39 +2,15 @@
 # Runs the built program under the Orca screen reader, in a virtual X server with a private
 # session bus, and works it from the keyboard as a blind user would: Space on Calculate, Tab to
 # the current age, then Orca's read-title command. What Orca says is read from its debug log,
-# which holds every utterance before any voice would speak it. Usage: orca_check.sh NESTEGG
+# which holds every utterance before any voice would speak it. Usage, in a session of its own:
+# in_session.sh orca_check.sh NESTEGG
 set -euo pipefail
 
-program=${1:?usage: orca_check.sh NESTEGG}
+program=${1:?usage: in_session.sh orca_check.sh NESTEGG}
 here=$(cd "$(dirname "$0")" && pwd)
-
-if [[ -z ${NESTEGG_SCRATCH:-} ]]; then
-    for tool in Xvfb dbus-run-session orca xdotool; do
-        command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-    done
-    tmp_root=${TMPDIR:-/tmp}
-    scratch=$(mktemp -d "$tmp_root/nestegg-orca.XXXXXX")
-    xvfb=
-    trap 'kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true
-          [[ $scratch == "$tmp_root"/nestegg-orca.?????? && -d $scratch ]] && rm -rf -- "$scratch"
-         ' EXIT
-    trap 'exit 1' INT TERM
-    mkdir -m 700 "$scratch/home" "$scratch/runtime"
-    # -noreset: Orca and the accessibility bus connect before the program does, and a server that
-    # resets when its last client leaves would refuse the next one meanwhile.
-    Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 3>"$scratch/display" 2>/dev/null &
-    xvfb=$!
-    for _ in $(seq 100); do
-        [[ -s $scratch/display ]] && break
-        sleep 0.05
-    done
-    read -r display <"$scratch/display" || { echo "FAIL: Xvfb did not start" >&2; exit 1; }
-    status=0
-    NESTEGG_SCRATCH=$scratch DISPLAY=:$display HOME=$scratch/home TMPDIR=$scratch \
-        XDG_RUNTIME_DIR=$scratch/runtime GSETTINGS_BACKEND=memory timeout 60 \
-        dbus-run-session -- bash "$0" "$@" || status=$?
-    exit "$status"
-fi
+for tool in orca xdotool; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
 
 log=$NESTEGG_SCRATCH/orca.log
 pids=()
