@@ -44,12 +44,35 @@ double TimedProjection(const engine::NestEggInputs& inputs, const engine::Number
     return ThreadCpuMilliseconds() - start;
 }
 
+// A measure of how fast this machine reads just now: a rate as long as the longest input the
+// fuzzer makes, in the locale digits that take the most reading.
+constexpr std::uint8_t kArabic = 4;
+engine::NestEggInputs ReferenceInputs() {
+    std::string digits;
+    while (digits.size() < 4000) {
+        digits += "\u0664";
+    }
+    return {digits + "%", "40", "67", "200", "40,000"};
+}
+
+double FastestOf(int runs, const engine::NestEggInputs& inputs, const engine::NumberFormat& format,
+                 double enough = 0) {
+    double fastest = TimedProjection(inputs, format);
+    for (int run = 1; run < runs && fastest > enough; ++run) {
+        fastest = std::min(fastest, TimedProjection(inputs, format));
+    }
+    return fastest;
+}
+
+const engine::NestEggInputs kReference = ReferenceInputs();
+double gReferenceAtStart = 0;  // milliseconds
+
 }  // namespace
 
 // The first failure thrown pays for loading the unwinder's tables; pay it before timing.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     TimedProjection({"5%", "x", "67", "200", "40,000"}, {});
-    TimedProjection({"5%", "40", "67", "200", "40,000"}, {});
+    gReferenceAtStart = FastestOf(20, kReference, fuzz::FormatFor(kArabic));
     return 0;
 }
 
@@ -62,12 +85,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Split(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
     // A page fault or the sanitizer's own housekeeping can stall one run; only an input that
     // is slow every time is a slow input.
-    double fastest = TimedProjection(inputs, format);
-    for (int attempt = 1; attempt < 5 && fastest > 1.0; ++attempt) {
-        fastest = std::min(fastest, TimedProjection(inputs, format));
+    constexpr double kBudget = 1.0;
+    const double fastest = FastestOf(5, inputs, format, kBudget);
+    if (fastest <= kBudget) {
+        return 0;
     }
-    if (fastest > 1.0) {
-        std::fprintf(stderr, "a projection took %.3f ms of CPU time at best\n", fastest);
+    // Programs beside this one on a shared machine stretch its CPU time too (caches, memory
+    // bandwidth), so the millisecond is a quiet machine's: stretched as much as the reference
+    // reading now is against the same reading at start.
+    const double stretch =
+        std::max(1.0, FastestOf(5, kReference, fuzz::FormatFor(kArabic)) / gReferenceAtStart);
+    if (fastest > kBudget * stretch) {
+        std::fprintf(stderr,
+                     "a projection took %.3f ms of CPU time at best (%.3f ms allowed now)\n",
+                     fastest, kBudget * stretch);
         std::abort();
     }
     return 0;
