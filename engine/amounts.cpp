@@ -28,6 +28,15 @@ constexpr std::uint64_t kUnitsPerCent =
 constexpr std::array<std::string_view, 4> kGroupingBlanks{" ", "\u00a0", "\u2009", "\u202f"};
 constexpr std::array<std::string_view, 2> kGroupingApostrophes{"'", "\u2019"};
 constexpr std::array<std::string_view, 2> kGroupingCommas{",", "\u066c"};
+// The same for decimal separators: where the locale's is the Arabic "٫", the full stop.
+constexpr std::array<std::string_view, 2> kDecimalPoints{".", "\u066b"};
+
+// The minus sign as Swedish and Persian write negatives ("−1 234,5").
+constexpr std::string_view kMinusSign = "\u2212";
+// Marks that set the direction of the text beside them: Qt writes them around the sign in
+// right-to-left locales (U+061C before the "-" in Egypt, U+200E in Iran), and copied text keeps
+// them. Beside the sign they are read as nothing.
+constexpr std::array<std::string_view, 3> kDirectionMarks{"\u200e", "\u200f", "\u061c"};
 
 // East Asian input methods type full-width forms, U+FF01 to U+FF5E, each the ASCII character
 // 0xFEE0 below it ("４０，０００"), and the ideographic space U+3000.
@@ -162,18 +171,20 @@ bool SkipPrefix(std::string_view& rest, std::string_view prefix) {
     return true;
 }
 
-// Takes a mark of `alike` off `rest` where the locale groups with one of them (and does not
-// also use one as its decimal separator).
-bool SkipAlike(std::string_view& rest, const NumberFormat& format,
+// Takes one of `marks` off `rest`, where there is one.
+bool SkipAny(std::string_view& rest, std::span<const std::string_view> marks) {
+    return std::ranges::any_of(marks,
+                               [&](std::string_view mark) { return SkipPrefix(rest, mark); });
+}
+
+// Takes a mark of `alike` off `rest` where the locale's separator `own` is one of them and its
+// other separator is not.
+bool SkipAlike(std::string_view& rest, std::string_view own, std::string_view other,
                std::span<const std::string_view> alike) {
     const auto isAlike = [&](std::string_view text) {
         return std::ranges::find(alike, text) != alike.end();
     };
-    if (!isAlike(format.group) || isAlike(format.decimal)) {
-        return false;
-    }
-    return std::ranges::any_of(alike,
-                               [&](std::string_view mark) { return SkipPrefix(rest, mark); });
+    return isAlike(own) && !isAlike(other) && SkipAny(rest, alike);
 }
 
 // Takes a grouping separator off `rest`: the locale's own or one that groups alike.
@@ -182,9 +193,16 @@ bool SkipGrouping(std::string_view& rest, const NumberFormat& format) {
     if (format.group == format.decimal) {
         return false;
     }
-    return SkipPrefix(rest, format.group) || SkipAlike(rest, format, kGroupingBlanks) ||
-           SkipAlike(rest, format, kGroupingApostrophes) ||
-           SkipAlike(rest, format, kGroupingCommas);
+    return SkipPrefix(rest, format.group) ||
+           SkipAlike(rest, format.group, format.decimal, kGroupingBlanks) ||
+           SkipAlike(rest, format.group, format.decimal, kGroupingApostrophes) ||
+           SkipAlike(rest, format.group, format.decimal, kGroupingCommas);
+}
+
+// Takes a decimal separator off `rest`: the locale's own or one that reads alike.
+bool SkipDecimal(std::string_view& rest, const NumberFormat& format) {
+    return SkipPrefix(rest, format.decimal) ||
+           SkipAlike(rest, format.decimal, format.group, kDecimalPoints);
 }
 
 // The digit groups of a whole part, kept as far as telling whether they group in threes or in
@@ -240,14 +258,21 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
-// Takes a leading sign off `rest`; only a "-" needs writing.
+void SkipDirectionMarks(std::string_view& rest) {
+    while (SkipAny(rest, kDirectionMarks)) {
+    }
+}
+
+// Takes a leading sign, with the direction marks around it, off `rest`; only a minus needs
+// writing.
 void ReadSign(std::string_view& rest, std::string& out) {
-    if (rest.starts_with('-')) {
+    SkipDirectionMarks(rest);
+    if (SkipPrefix(rest, "-") || SkipPrefix(rest, kMinusSign)) {
         out.push_back('-');
+    } else {
+        SkipPrefix(rest, "+");
     }
-    if (rest.starts_with('-') || rest.starts_with('+')) {
-        rest.remove_prefix(1);
-    }
+    SkipDirectionMarks(rest);
 }
 
 // Takes the digits with their grouping and decimal separator off `rest`, writing the digits and
@@ -269,7 +294,7 @@ bool ReadDigits(std::string_view& rest, const NumberFormat& format, std::string&
             if (!groups.Separator()) {
                 return false;
             }
-        } else if (!inFraction && SkipPrefix(rest, format.decimal)) {
+        } else if (!inFraction && SkipDecimal(rest, format)) {
             out.push_back('.');
             inFraction = true;
         } else {

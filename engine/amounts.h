@@ -75,8 +75,10 @@ class Currency {
 // locale's; the full-width forms of East Asian input methods read as their ASCII twins. Where
 // the locale groups with a blank, a space, no-break space, thin space or narrow no-break space
 // all group; where it groups with an apostrophe or the Arabic thousands separator, the
-// typewriter apostrophe or the comma groups too. Fails as NotANumber for anything else, as
-// TooLarge beyond the double range.
+// typewriter apostrophe or the comma groups too; where its decimal separator is the Arabic
+// one, the full stop separates too. The minus sign U+2212 reads as "-", and the direction marks
+// U+200E, U+200F and U+061C beside the sign are passed over. Fails as NotANumber for anything
+// else, as TooLarge beyond the double range.
 double TextToDouble(std::string_view text, const NumberFormat& format = kPlainNumbers);
 
 // Nearest whole number, an exact half to the even neighbour; TooLarge outside 32 bits.

@@ -77,8 +77,23 @@ QString FitForScreen(const QString& psText) {
     return lines.join(QLatin1Char('\n'));
 }
 
+// The engine reads UTF-8, which cannot hold half a character (a lone surrogate, as a broken
+// paste can leave). The half goes in by its code, "U+D800", as the save's message names it, so
+// that a message quoting the text shows that rather than a "?".
 std::string ToEngine(const QString& text) {
-    return text.toStdString();
+    QString named;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            named += c;
+            named += text.at(++i);
+        } else if (c.isSurrogate()) {
+            named += QStringLiteral("U+") + QString::number(c.unicode(), 16).toUpper();
+        } else {
+            named += c;
+        }
+    }
+    return named.toStdString();
 }
 
 QString FromEngine(const std::string& text) {

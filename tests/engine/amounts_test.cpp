@@ -18,6 +18,7 @@ const NumberFormat kFrench{",", "\u202f"};
 const NumberFormat kSwiss{".", "’"};
 const NumberFormat kArabic{"٫", "٬", {"٠", "١", "٢", "٣", "٤", "٥", "٦", "٧", "٨", "٩"}};
 const NumberFormat kMarathi{".", ",", {"०", "१", "२", "३", "४", "५", "६", "७", "८", "९"}, 3, 2};
+const NumberFormat kPersian{"٫", "٬", {"۰", "۱", "۲", "۳", "۴", "۵", "۶", "۷", "۸", "۹"}};
 
 constexpr std::int64_t kMinUnits = std::numeric_limits<std::int64_t>::min();
 constexpr std::int64_t kMaxUnits = std::numeric_limits<std::int64_t>::max();
@@ -53,6 +54,15 @@ TEST(TextToDouble, ReadsNumbersAsTheLocaleWritesThem) {
                  {"40'000", kSwiss, 40000},
                  {"٤٠٬٠٠٠٫٥", kArabic, 40000.5},
                  {"40,000", kArabic, 40000},
+                 {"84,590.75", kArabic, 84590.75},  // a keyboard's "." was refused for "٫"
+                 // Negatives as Qt writes them (sv_SE, fa_IR, ar_EG, he_IL, ckb_IQ, ps_AF) were
+                 // refused.
+                 {"\u22121\u00a0234,5", NumberFormat{",", "\u00a0"}, -1234.5},
+                 {"\u200e\u2212۱٬۲۳۴٫۵", kPersian, -1234.5},
+                 {"\u061c-١٬٢٣٤٫٥", kArabic, -1234.5},
+                 {"\u200e-1,234.5", kEnglish, -1234.5},
+                 {"\u200f-١٬٢٣٤٫٥", kArabic, -1234.5},
+                 {"\u200e-\u200e۱٬۲۳۴٫۵", kPersian, -1234.5},
                  {"４０，０００．５", kEnglish, 40000.5},
                  {"२,८०,५४४", kMarathi, 280544},  // grouped as India groups
                  {"1,234,567", kMarathi, 1234567}};

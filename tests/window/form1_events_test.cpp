@@ -284,6 +284,8 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QTest::newRow("huge") << huge << huge.left(40) + QChar(0x2026);
         QTest::newRow("direction override") << "\u202e40 years"
                                             << "\u202e40 years";
+        // Half a character was quoted as "?".
+        QTest::newRow("half a character") << QStringLiteral("5\xD800") << "5U+D800";
     }
     void messageShowsTypedTextPlainAndFits() {
         QFETCH(QString, typed);

@@ -31,6 +31,8 @@ class Form1LocaleTest : public QObject, public WindowFixture {
             {"fr_FR", "as it opens", "", "", "280\u202f544,16"},
             {"ar_EG", "as it opens", "", "", "٢٨٠٬٥٤٤٫١٦"},
             {"ar_EG", "keyboard comma", "inStartBal", "40,000", "٢٨٠٬٥٤٤٫١٦"},
+            {"ar_EG", "keyboard decimal point", "inStartBal", "40,000.00", "٢٨٠٬٥٤٤٫١٦"},
+            {"ar_EG", "negative as Qt writes it", "inPayment", "\u061c-١٠٠", "٨٣٬٧٣٥٫٣٠"},
             {"ja_JP", "full-width", "inStartBal", "４０，０００", "280,544.16"},
             {"mr_IN", "as it opens", "", "", "२८०,५४४.१६"},
             {"mr_IN", "grouped as India groups", "inStartBal", "४,००,०००", "१,६२४,५८८.४३"}};
