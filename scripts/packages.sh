@@ -48,10 +48,12 @@ BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libxcb1-dev qt6-wayland f
     fonts-dejavu-core)
 # What the tests need besides: a virtual screen and tools to drive and photograph it, the
 # checkers of the desktop files and the Debian package, the accessibility bus, the Orca screen
-# reader, and the tools that give the saved file an ACL and extended attributes.
+# reader, the tools that give the saved file an ACL and extended attributes, and strace, which
+# makes the save's system calls fail one by one.
 # shellcheck disable=SC2034
 TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick clang libclang-rt-14-dev dpkg-dev file
-    desktop-file-utils appstream lintian locales at-spi2-core python3-pyatspi dbus orca acl attr)
+    desktop-file-utils appstream lintian locales at-spi2-core python3-pyatspi dbus orca acl attr
+    strace)
 
 # The test and benchmark libraries, the headless Wayland compositor the window is tried under,
 # and the checker of the shell scripts.

@@ -27,9 +27,11 @@ struct SaveFailure {
 // through to its target, but never to anything other than an ordinary file. On Unix the file
 // also stays what it was: the new line goes into a new file renamed over the old one only when
 // that keeps the old one's every name (hard links), owner, group, mode, ACL and extended
-// attributes; otherwise (another name, an owner or group the user cannot give away, a folder
-// that takes no new file or, with the sticky bit, refuses the rename) the file is written in
-// place, and a failure part-way puts its old bytes back.
+// attributes; otherwise (another name, an owner or group the user cannot give away, attributes
+// that cannot be read, a folder that takes no new file or, with the sticky bit, refuses the
+// rename) the file is written in place, and a failure at any step puts its old bytes back. A
+// file the user may not write is refused, and so is a link another user made in a sticky folder
+// that anyone may write to.
 [[nodiscard]] std::optional<SaveFailure> SaveStartBalance(const QString& psText,
                                                           const std::filesystem::path& fileName);
 

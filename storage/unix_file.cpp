@@ -4,15 +4,18 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <memory>
 #include <utility>
 #include <variant>
 
@@ -22,6 +25,9 @@ namespace {
 using Reason = QString;
 
 constexpr int kMostLinks = 40;  // as many as the kernel follows in one name
+// Attempts at a call that a signal cuts short, and at a save whose file another save replaces
+// meanwhile: a failure that keeps coming is reported rather than waited out.
+constexpr int kAttempts = 10;
 
 class Descriptor {
   public:
@@ -42,6 +48,15 @@ class Descriptor {
   private:
     int fd_;
 };
+
+template <typename Call>
+auto Retried(Call call) {
+    auto result = call();
+    for (int attempt = 1; result < 0 && errno == EINTR && attempt < kAttempts; ++attempt) {
+        result = call();
+    }
+    return result;
+}
 
 // Past a file size limit the system would end the program in the middle of the write; ignored,
 // it shows as a failed write instead.
@@ -64,41 +79,87 @@ class FileSizeSignalIgnored {
 // Where a name leads once every link is followed: the folder and the last part of the name.
 struct Place {
     Descriptor folder;
+    struct stat folderStatus {};
     QByteArray folderPath;
     QByteArray name;
     std::optional<struct stat> found;  // none: nothing has that name yet
 };
 
-std::variant<Place, Reason> Follow(QByteArray path) {
-    for (int links = 0; links <= kMostLinks; ++links) {
-        const qsizetype slash = path.lastIndexOf('/');
-        Place place;
-        place.folderPath = slash < 0 ? QByteArray(".") : path.left(std::max<qsizetype>(slash, 1));
-        place.name = path.mid(slash + 1);
-        place.folder =
-            Descriptor(open(place.folderPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (!place.folder) {
-            return SystemError();
-        }
+// The kernel's rule for links in a sticky folder that anyone may write to (/tmp), applied
+// whatever this machine's fs.protected_symlinks says: only the saver's own links and the folder
+// owner's are followed, so that no other user can lead the save to a file of their choosing.
+bool MayFollow(const Place& place, const struct stat& link) {
+    constexpr mode_t kShared = S_ISVTX | S_IWOTH;
+    return link.st_uid == geteuid() || (place.folderStatus.st_mode & kShared) != kShared ||
+           link.st_uid == place.folderStatus.st_uid;
+}
+
+// Opens the next folder on the way ("/": the root), with what the rule for links needs of it.
+std::optional<Reason> Enter(Place& place, const QByteArray& name) {
+    const int from = place.folder ? place.folder.get() : AT_FDCWD;
+    place.folder =
+        Descriptor(openat(from, name.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!place.folder || fstat(place.folder.get(), &place.folderStatus) != 0) {
+        return SystemError();
+    }
+    if (name == "/") {
+        place.folderPath.clear();
+    } else if (name != ".") {
+        place.folderPath += '/' + name;
+    }
+    return std::nullopt;
+}
+
+// One part of the name at a time, so that the rule holds for the links among the folders too.
+std::variant<Place, Reason> Follow(const QByteArray& fileName) {
+    Place place;
+    place.folderPath = ".";
+    QByteArrayList rest = fileName.split('/');
+    std::optional<Reason> failed = Enter(place, fileName.startsWith('/') ? "/" : ".");
+    for (int links = 0; !failed;) {
+        const QByteArray name = rest.takeFirst();
         struct stat status {};
-        if (fstatat(place.folder.get(), place.name.constData(), &status, AT_SYMLINK_NOFOLLOW) !=
-            0) {
-            return errno == ENOENT ? std::variant<Place, Reason>(std::move(place)) : SystemError();
-        }
-        if (!S_ISLNK(status.st_mode)) {
+        if (name.isEmpty()) {
+            if (rest.isEmpty()) {  // "folder/": the folder itself
+                place.found = place.folderStatus;
+                return place;
+            }
+        } else if (fstatat(place.folder.get(), name.constData(), &status, AT_SYMLINK_NOFOLLOW) !=
+                   0) {
+            if (errno != ENOENT || !rest.isEmpty()) {
+                return SystemError();
+            }
+            place.name = name;
+            return place;
+        } else if (S_ISLNK(status.st_mode)) {
+            if (++links > kMostLinks) {
+                return SystemError(ELOOP);
+            }
+            if (!MayFollow(place, status)) {
+                return QStringLiteral(
+                    "The name leads through another user's link in a shared folder; it was not "
+                    "followed.");
+            }
+            QByteArray target(PATH_MAX, Qt::Uninitialized);
+            const ssize_t size = readlinkat(place.folder.get(), name.constData(), target.data(),
+                                            size_t(target.size()));
+            if (size < 0) {
+                return SystemError();
+            }
+            target.truncate(size);
+            rest = target.split('/') + rest;
+            if (target.startsWith('/')) {
+                failed = Enter(place, "/");
+            }
+        } else if (rest.isEmpty()) {
+            place.name = name;
             place.found = status;
             return place;
+        } else {
+            failed = Enter(place, name);
         }
-        QByteArray target(PATH_MAX, Qt::Uninitialized);
-        const ssize_t size = readlinkat(place.folder.get(), place.name.constData(), target.data(),
-                                        size_t(target.size()));
-        if (size < 0) {
-            return SystemError();
-        }
-        target.truncate(size);
-        path = target.startsWith('/') ? target : place.folderPath + '/' + target;
     }
-    return SystemError(ELOOP);
+    return *failed;
 }
 
 Reason NotAnOrdinaryFile(const Place& place, mode_t mode) {
@@ -124,13 +185,17 @@ struct Existing {
 
 std::variant<Existing, Reason> OpenExisting(const Place& place) {
     Existing file;
-    for (const int access : {O_RDWR, O_RDONLY, O_WRONLY}) {
+    for (const int access : {O_RDWR, O_WRONLY}) {
         file.fd = Descriptor(openat(place.folder.get(), place.name.constData(),
                                     access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         file.readWrite = access == O_RDWR;
         if (file.fd || errno != EACCES) {
             break;
         }
+    }
+    // Replacing a file the user may not write (one made read-only) would overrule its mode.
+    if (!file.fd && errno == EACCES) {
+        return QStringLiteral("You may not write to this file; it was left as it is.");
     }
     if (!file.fd || fstat(file.fd.get(), &file.status) != 0) {
         return SystemError();
@@ -141,14 +206,32 @@ std::variant<Existing, Reason> OpenExisting(const Place& place) {
     return file;
 }
 
+// Two saves of one file, by this program or another copy of it, take turns instead of mixing
+// their lines; a program that keeps the file locked is waited for five seconds at most.
+std::optional<Reason> Lock(int fd) {
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    for (int wait = 0; wait < 500; ++wait) {
+        if (fcntl(fd, F_OFD_SETLK, &whole) == 0 || errno == ENOLCK || errno == EINVAL) {
+            return std::nullopt;  // locked, or a file system without locks: nothing to wait for
+        }
+        if (errno != EAGAIN && errno != EACCES) {
+            return SystemError();
+        }
+        const timespec moment{0, 10'000'000};
+        nanosleep(&moment, nullptr);
+    }
+    return QStringLiteral(
+        "Another program kept the file locked for five seconds; it was left as it is.");
+}
+
 // pread or pwrite of all the bytes from the start of the file.
 template <typename Transfer, typename Byte>
 std::optional<Reason> Whole(Transfer transfer, int fd, Byte* bytes, qsizetype size) {
     for (qsizetype done = 0; done < size;) {
-        const ssize_t count = transfer(fd, bytes + done, size_t(size - done), off_t(done));
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t count =
+            Retried([&] { return transfer(fd, bytes + done, size_t(size - done), off_t(done)); });
         if (count <= 0) {
             return SystemError(count == 0 ? EIO : errno);
         }
@@ -157,53 +240,77 @@ std::optional<Reason> Whole(Transfer transfer, int fd, Byte* bytes, qsizetype si
     return std::nullopt;
 }
 
-// Overwrites without cutting the file first, so that until the whole line is in, the old bytes
-// past it are still there, and those it covered can be put back.
+std::optional<Reason> Flushed(int fd) {
+    return Retried([&] { return fsync(fd); }) == 0 ? std::nullopt : std::optional(SystemError());
+}
+
+// Every old byte and the old length, after a failure at any step.
+bool PutBack(int fd, const QByteArray& old, qsizetype writtenSize) {
+    const bool back = !Whole(pwrite, fd, old.constData(), old.size()) &&
+                      (writtenSize <= old.size() || ftruncate(fd, off_t(old.size())) == 0);
+    (void)Flushed(fd);  // the reason already tells of the failure that led here
+    return back;
+}
+
+// Overwrites without cutting the file first, so that until the whole line is in, the old length
+// stands; the old bytes, all of them, are kept to put back.
 std::optional<Reason> WriteInPlace(const QByteArray& bytes, const Existing& file) {
     if (!file.readWrite) {
         return SystemError(EACCES);
     }
     const int fd = file.fd.get();
-    const off_t oldSize = file.status.st_size;
-    QByteArray covered(std::min<qint64>(oldSize, bytes.size()), Qt::Uninitialized);
-    if (auto failed = Whole(pread, fd, covered.data(), covered.size())) {
+    QByteArray old(qsizetype(file.status.st_size), Qt::Uninitialized);
+    if (auto failed = Whole(pread, fd, old.data(), old.size())) {
         return failed;
     }
     auto failed = Whole(pwrite, fd, bytes.constData(), bytes.size());
-    if (!failed && (ftruncate(fd, off_t(bytes.size())) != 0 || fsync(fd) != 0)) {
+    if (!failed && bytes.size() < old.size() && ftruncate(fd, off_t(bytes.size())) != 0) {
         failed = SystemError();
     }
-    if (failed) {
-        (void)Whole(pwrite, fd, covered.constData(), covered.size());
-        (void)ftruncate(fd, oldSize);
+    if (!failed) {
+        failed = Flushed(fd);
+    }
+    if (failed && !PutBack(fd, old, bytes.size())) {
+        *failed += QStringLiteral(
+            " Putting the earlier line back failed too, so the file may hold parts of both.");
     }
     return failed;
 }
 
-QByteArrayList AttributeNames(int fd) {
-    QByteArray names;
-    for (ssize_t size = flistxattr(fd, nullptr, 0); size > 0;) {
-        names.resize(size);
-        size = flistxattr(fd, names.data(), size_t(size));
-        if (size >= 0 || errno != ERANGE) {
-            names.truncate(std::max<ssize_t>(size, 0));
-            break;
+// None when the list cannot be read; empty where the file system keeps no attributes.
+std::optional<QByteArrayList> AttributeNames(int fd) {
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const ssize_t size = flistxattr(fd, nullptr, 0);
+        if (size <= 0) {
+            return size == 0 || errno == ENOTSUP ? std::optional(QByteArrayList()) : std::nullopt;
         }
-        size = flistxattr(fd, nullptr, 0);
+        QByteArray names(size, Qt::Uninitialized);
+        const ssize_t listed = flistxattr(fd, names.data(), size_t(size));
+        if (listed >= 0) {
+            names.truncate(listed);
+            names.chop(1);  // each name ends with a zero byte
+            return names.isEmpty() ? QByteArrayList() : names.split('\0');
+        }
+        if (errno != ERANGE) {  // not just a list that grew in between
+            return std::nullopt;
+        }
     }
-    names.chop(1);  // each name ends with a zero byte
-    return names.isEmpty() ? QByteArrayList() : names.split('\0');
+    return std::nullopt;
 }
 
 // The extended attributes, the ACL among them, made the same as the old file's.
 bool CopyAttributes(int from, int to) {
-    const QByteArrayList wanted = AttributeNames(from);
-    for (const QByteArray& name : AttributeNames(to)) {
-        if (!wanted.contains(name) && fremovexattr(to, name.constData()) != 0) {
+    const std::optional<QByteArrayList> wanted = AttributeNames(from);
+    const std::optional<QByteArrayList> present = AttributeNames(to);
+    if (!wanted || !present) {
+        return false;
+    }
+    for (const QByteArray& name : *present) {
+        if (!wanted->contains(name) && fremovexattr(to, name.constData()) != 0) {
             return false;
         }
     }
-    for (const QByteArray& name : wanted) {
+    for (const QByteArray& name : *wanted) {
         const ssize_t size = fgetxattr(from, name.constData(), nullptr, 0);
         QByteArray value(std::max<ssize_t>(size, 0), Qt::Uninitialized);
         if (size < 0 || fgetxattr(from, name.constData(), value.data(), size_t(size)) != size ||
@@ -222,93 +329,179 @@ bool CarryOver(const Existing& file, int to) {
            now.st_gid == was.st_gid && now.st_mode == was.st_mode;
 }
 
-// A new file beside the one it is to replace; removed again unless renamed.
-class Replacement {
+// A save's new file has this name only for the moment before it is renamed over the old one
+// (or, where the file system makes no unnamed files, while it is written), so a name of this
+// shape that stays was left by a save that was killed.
+QByteArray TemporaryName(const QByteArray& name) {
+    return '.' + name + ".saving-" +
+           QByteArray::number(QRandomGenerator::global()->generate(), 36).rightJustified(7, '0');
+}
+
+bool IsTemporaryName(const QByteArray& entry, const QByteArray& name) {
+    const QByteArray prefix = '.' + name + ".saving-";
+    return entry.size() == prefix.size() + 7 && entry.startsWith(prefix) &&
+           std::all_of(entry.begin() + prefix.size(), entry.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+}
+
+// Removes what killed saves of this name left: the saver's own ordinary files of that shape.
+void RemoveLeftovers(const Place& place) {
+    const int listed = openat(place.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::unique_ptr<DIR, int (*)(DIR*)> folder(listed < 0 ? nullptr : fdopendir(listed),
+                                                     closedir);
+    if (!folder) {
+        if (listed >= 0) {
+            close(listed);
+        }
+        return;
+    }
+    while (const dirent* entry = readdir(folder.get())) {
+        struct stat status {};
+        if (IsTemporaryName(entry->d_name, place.name) &&
+            fstatat(place.folder.get(), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode) && status.st_uid == geteuid() && status.st_nlink == 1) {
+            unlinkat(place.folder.get(), entry->d_name, 0);
+        }
+    }
+}
+
+// A new file in the folder that gets the name only when it is whole: unnamed until then where the
+// file system can make such a file, otherwise under a temporary name. Removed again unless named.
+class NewFile {
   public:
-    Replacement(const Place& place, mode_t mode) : place_(place) {
-        for (int attempt = 0; attempt < 100 && !fd_; ++attempt) {
-            name_ =
-                place.name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-            fd_ = Descriptor(openat(place.folder.get(), name_.constData(),
+    NewFile(const Place& place, mode_t mode) : place_(place) {
+        fd_ = Descriptor(openat(place.folder.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
+        if (fd_ && access(ThroughProc().constData(), F_OK) != 0) {
+            fd_ = Descriptor();  // no /proc to name it through
+        }
+        for (int attempt = 0; !fd_ && attempt < kAttempts; ++attempt) {
+            temporary_ = TemporaryName(place.name);
+            fd_ = Descriptor(openat(place.folder.get(), temporary_.constData(),
                                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-            if (!fd_ && errno != EEXIST) {
-                break;
+            if (!fd_) {
+                temporary_.clear();  // free() keeps errno
+                if (errno != EEXIST) {
+                    break;
+                }
             }
         }
     }
-    ~Replacement() {
-        if (fd_ && !renamed_) {
-            unlinkat(place_.folder.get(), name_.constData(), 0);
+    ~NewFile() {
+        if (!temporary_.isEmpty()) {
+            unlinkat(place_.folder.get(), temporary_.constData(), 0);
         }
     }
-    Replacement(const Replacement&) = delete;
-    Replacement& operator=(const Replacement&) = delete;
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
 
     explicit operator bool() const { return bool(fd_); }
     int fd() const { return fd_.get(); }
-    bool RenameOver() {
-        renamed_ = renameat(place_.folder.get(), name_.constData(), place_.folder.get(),
-                            place_.name.constData()) == 0;
-        return renamed_;
+
+    // Over the old file by a rename; where there was none, unnamed, by a link that fails with
+    // EEXIST if another save made one meanwhile.
+    bool Name(bool over) {
+        const int folder = place_.folder.get();
+        if (temporary_.isEmpty()) {
+            const QByteArray name = over ? TemporaryName(place_.name) : place_.name;
+            if (linkat(AT_FDCWD, ThroughProc().constData(), folder, name.constData(),
+                       AT_SYMLINK_FOLLOW) != 0) {
+                return false;
+            }
+            if (!over) {
+                return true;
+            }
+            temporary_ = name;
+        }
+        if (renameat(folder, temporary_.constData(), folder, place_.name.constData()) != 0) {
+            return false;
+        }
+        temporary_.clear();
+        return true;
     }
 
   private:
+    QByteArray ThroughProc() const { return "/proc/self/fd/" + QByteArray::number(fd_.get()); }
+
     const Place& place_;
-    QByteArray name_;
+    QByteArray temporary_;  // empty: unnamed, or named as the file it replaces
     Descriptor fd_;
-    bool renamed_ = false;
 };
 
-enum class Replaced { Yes, NotEverythingKept };
+// How far a save got: done; to start again, another save having given the name a file meanwhile;
+// or to write in place, a new file being unable to keep all that the old one was.
+enum class Outcome { Saved, Again, InPlace };
 
-std::variant<Replaced, Reason> Replace(const QByteArray& bytes, const Place& place,
-                                       const Existing* file) {
+std::variant<Outcome, Reason> Replace(const QByteArray& bytes, const Place& place,
+                                      const Existing* file) {
     // Private until the old file's mode is carried over.
-    Replacement replacement(place, file ? 0600 : 0666);
+    NewFile replacement(place, file ? 0600 : 0666);
     if (!replacement) {
         // The folder takes no new file (no right to add one, or no room): write in place.
-        return file ? std::variant<Replaced, Reason>(Replaced::NotEverythingKept) : SystemError();
+        return file ? std::variant<Outcome, Reason>(Outcome::InPlace) : SystemError();
     }
     if (auto failed = Whole(pwrite, replacement.fd(), bytes.constData(), bytes.size())) {
         return *failed;
     }
     // Metadata after the bytes: a write by a user other than root drops set-user-ID bits.
     if (file && !CarryOver(*file, replacement.fd())) {
-        return Replaced::NotEverythingKept;
+        return Outcome::InPlace;
     }
-    if (fsync(replacement.fd()) != 0) {
-        return SystemError();
+    if (auto failed = Flushed(replacement.fd())) {
+        return *failed;
     }
-    if (!replacement.RenameOver()) {
-        // A folder with the sticky bit refuses to replace another user's file.
-        return file ? std::variant<Replaced, Reason>(Replaced::NotEverythingKept) : SystemError();
+    if (!replacement.Name(file != nullptr)) {
+        if (file) {
+            return Outcome::InPlace;  // the rename was refused
+        }
+        return errno == EEXIST ? std::variant<Outcome, Reason>(Outcome::Again) : SystemError();
     }
-    return Replaced::Yes;
+    return Outcome::Saved;
 }
 
-std::optional<Reason> SaveTo(const QByteArray& bytes, const Place& place) {
-    if (place.found && !S_ISREG(place.found->st_mode)) {
+// A folder with the sticky bit lets only the file's owner, the folder's and root replace a file:
+// known before anything is written there.
+bool MayReplace(const Place& place, const struct stat& file) {
+    const uid_t saver = geteuid();
+    return !(place.folderStatus.st_mode & S_ISVTX) || saver == 0 || saver == file.st_uid ||
+           saver == place.folderStatus.st_uid;
+}
+
+std::variant<Outcome, Reason> SaveTo(const QByteArray& bytes, const Place& place) {
+    if (!place.found) {
+        return Replace(bytes, place, nullptr);
+    }
+    if (!S_ISREG(place.found->st_mode)) {
         return NotAnOrdinaryFile(place, place.found->st_mode);
     }
-    std::variant<Existing, Reason> opened;
-    const Existing* file = nullptr;
-    if (place.found) {
-        opened = OpenExisting(place);
-        if (const auto* reason = std::get_if<Reason>(&opened)) {
-            return *reason;
-        }
-        file = &std::get<Existing>(opened);
+    auto opened = OpenExisting(place);
+    if (const auto* reason = std::get_if<Reason>(&opened)) {
+        return *reason;
     }
-    if (!file || file->status.st_nlink == 1) {
-        const auto replaced = Replace(bytes, place, file);
-        if (const auto* reason = std::get_if<Reason>(&replaced)) {
-            return *reason;
-        }
-        if (std::get<Replaced>(replaced) == Replaced::Yes) {
-            return std::nullopt;
+    Existing& file = std::get<Existing>(opened);
+    if (auto failed = Lock(file.fd.get())) {
+        return *failed;
+    }
+    // Locked, the file is still the one the name leads to unless another save replaced it.
+    struct stat named {};
+    if (fstatat(place.folder.get(), place.name.constData(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        named.st_dev != file.status.st_dev || named.st_ino != file.status.st_ino) {
+        return Outcome::Again;
+    }
+    if (fstat(file.fd.get(), &file.status) != 0) {  // as the other save left it
+        return SystemError();
+    }
+    RemoveLeftovers(place);
+    if (file.status.st_nlink == 1 && MayReplace(place, file.status)) {
+        const auto replaced = Replace(bytes, place, &file);
+        if (std::holds_alternative<Reason>(replaced) ||
+            std::get<Outcome>(replaced) != Outcome::InPlace) {
+            return replaced;
         }
     }
-    return WriteInPlace(bytes, *file);
+    if (auto failed = WriteInPlace(bytes, file)) {
+        return *failed;
+    }
+    return Outcome::Saved;
 }
 
 }  // namespace
@@ -319,11 +512,21 @@ QString SystemError(int error) {
 
 std::optional<QString> Save(const QByteArray& bytes, const std::filesystem::path& fileName) {
     [[maybe_unused]] const FileSizeSignalIgnored duringTheSave;
-    auto followed = Follow(QByteArray::fromStdString(fileName.native()));
-    if (auto* place = std::get_if<Place>(&followed)) {
-        return SaveTo(bytes, *place);
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const auto followed = Follow(QByteArray::fromStdString(fileName.native()));
+        if (const auto* reason = std::get_if<Reason>(&followed)) {
+            return *reason;
+        }
+        const auto saved = SaveTo(bytes, std::get<Place>(followed));
+        if (const auto* reason = std::get_if<Reason>(&saved)) {
+            return *reason;
+        }
+        if (std::get<Outcome>(saved) == Outcome::Saved) {
+            return std::nullopt;
+        }
     }
-    return std::get<Reason>(followed);
+    return QStringLiteral(
+        "Other programs kept replacing the file during the save; it was left as they made it.");
 }
 
 }  // namespace storage::unix_file

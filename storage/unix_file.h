@@ -14,10 +14,11 @@ namespace storage::unix_file {
 QString SystemError(int error = errno);
 
 // Puts bytes into the file the name leads to, following links, and tells why when it cannot.
-// Only an ordinary file, or no file yet, is written. The new bytes go into a new file renamed
-// over the old one when that keeps every name, the owner, group, mode, ACL and extended
-// attributes of the old one; otherwise they are written in place, and a failure part-way puts
-// the old bytes and length back.
+// Only an ordinary file the user may write, or no file yet, is written. The new bytes go into a
+// new file, unnamed until it is whole, renamed over the old one when that keeps every name, the
+// owner, group, mode, ACL and extended attributes of the old one; otherwise they are written in
+// place, and a failure at any step, the flush included, puts the old bytes and length back. Two
+// saves of one file take turns.
 std::optional<QString> Save(const QByteArray& bytes, const std::filesystem::path& fileName);
 
 }  // namespace storage::unix_file
