@@ -9,11 +9,12 @@ cd "$(dirname "$0")/.."
 # shellcheck source=scripts/packages.sh
 source scripts/packages.sh
 
-# The cross compiler, Wine, the installer maker, the tools that fetch and build Qt's source, and
-# the virtual screen with the tools that drive, photograph and read it.
+# The cross compiler, Wine, the installer maker, the tools that fetch and build Qt's source, the
+# virtual screen with the tools that drive, photograph and read it, and the reader of the
+# program's manifest.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 nsis dpkg-dev patch
     xz-utils qt6-base-dev googletest fonts-liberation xvfb xdotool imagemagick tesseract-ocr
-    tesseract-ocr-eng)
+    tesseract-ocr-eng python3-pefile)
 ensure_packages "${WINDOWS_PACKAGES[@]}"
 
 mapfile -t libraries < <(bash scripts/windows-libraries.sh)

@@ -3,14 +3,15 @@
 # silently, starts the program from its Start-menu entry (with DLLs from its own folder only),
 # presses Calculate, photographs the window and reads the result back from the picture, presses
 # Cancel and finds the line in the profile folder, uninstalls silently and finds nothing left
-# but that file. The zip must hold the very files the installer installs.
+# but that file. The zip must hold the very files the installer installs, the uninstall entry
+# their size. MODE is AllUsers or CurrentUser, the installer's switch; for the current user
+# nothing new may appear outside the profile folder or in HKLM.
 set -euo pipefail
-usage="usage: check_installer.sh WINEPREFIX SETUP ZIP OUTPUT_DIR"
-prefix=${1:?$usage} setup=${2:?$usage} zip=${3:?$usage} outdir=${4:?$usage}
+usage="usage: check_installer.sh WINEPREFIX SETUP ZIP OUTPUT_DIR MODE"
+prefix=${1:?$usage} setup=${2:?$usage} zip=${3:?$usage} outdir=${4:?$usage} mode=${5:?$usage}
 here=$(cd "$(dirname "$0")" && pwd)
 caption='Dar Uridizo Dodode Vozo Rov  (v1.0)'
 product='Nest Egg Calculator'
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\NestEggCalculator'
 # What Calculate shows for the window's starting inputs: the projection, the goal line's figure.
 expected=("Your \$40,000 will grow to \$280,544.16 if left in a tax deferred account for 27 years"
     "while growing at consistent 5% per year." "add \$2,850 per month")
@@ -42,18 +43,39 @@ drive_c() {
 registered() {
     run reg query "$uninstall_key" /v DisplayName 2>/dev/null | grep -q "$product"
 }
+machine_registry() {  # HKLM, a line a value
+    run reg export HKLM "$(windows_path "$outdir/hklm.reg")" /y >/dev/null
+    iconv -f UTF-16 -t UTF-8 "$outdir/hklm.reg" | sort
+}
 
 mkdir -p "$outdir"
 profile=$(run cmd /c echo %USERPROFILE% | tr -d '\r')
 saved=$(run winepath -u "$profile\\file1.txt" | tr -d '\r')
+home=$(realpath --relative-to="$prefix/drive_c" "$(dirname "$saved")")
+case $mode in  # where the program, its Start-menu entry and its uninstall entry go
+AllUsers) programs="Program Files" menu=ProgramData hive=HKLM ;;
+CurrentUser) programs=$home/AppData/Local/Programs menu=$home/AppData/Roaming hive=HKCU ;;
+*) fail "$usage" ;;
+esac
+folder="$prefix/drive_c/$programs/$product"
+menu_entry="$prefix/drive_c/$menu/Microsoft/Windows/Start Menu/Programs/$product.lnk"
+uninstall_key="$hive\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NestEggCalculator"
 rm -f "$saved"
 before=$(drive_c)
+machine_before=$(machine_registry)
 
-run "$(windows_path "$setup")" /S
-folder="$prefix/drive_c/Program Files/$product"
-menu_entry="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$product.lnk"
+run "$(windows_path "$setup")" /S "/$mode"
 [[ -f $menu_entry ]] || fail "no Start-menu entry $menu_entry"
-registered || fail "no \"$product\" among the installed programs"
+registered || fail "no \"$product\" among the installed programs in $hive"
+if [[ $mode == CurrentUser ]]; then
+    outside=$(comm -13 <(echo "$before") <(drive_c) | grep -v "^\./$home/" || true)
+    [[ -z $outside ]] || fail "installing for the current user wrote outside $home: $outside"
+    machine=$(comm -13 <(echo "$machine_before") <(machine_registry) | grep -i 'nest *egg' || true)
+    [[ -z $machine ]] || fail "installing for the current user wrote into HKLM: $machine"
+fi
+size=$(find "$folder" -type f -printf '%s\n' | awk '{ s += $1 } END { printf "0x%x", s / 1024 }')
+run reg query "$uninstall_key" /v EstimatedSize | grep -q "REG_DWORD *$size\b" ||
+    fail "the uninstall entry's EstimatedSize is not the $size KB installed"
 installed=$(cd "$folder" && find . -type f ! -name uninstall.exe | sed 's|^\./||' | sort)
 zipped=$(cmake -E tar tf "$zip" | grep -v '/$' | sed 's|^[^/]*/||' | sort)
 [[ $installed == "$zipped" ]] ||
@@ -68,7 +90,7 @@ sleep 1
 # 328,256 and 212,256 in pixels. The pointer then leaves, so that no button is drawn hovered.
 xdotool mousemove --window "$window" 328 256 click 1 mousemove 0 0
 sleep 1
-picture=$outdir/installed_window.png
+picture=$outdir/installed_window_$mode.png
 import -window "$window" -define png:exclude-chunks=date,time "$picture" || fail "no screenshot"
 echo "screenshot: $picture"
 # Read three times the size, as tesseract reads small screen text best.
@@ -90,11 +112,11 @@ wait "$program"
 
 # The uninstaller hands over to a copy of itself in the temporary folder and returns: its last
 # step unregisters the program.
-run "C:\\Program Files\\$product\\uninstall.exe" /S
+run "$(windows_path "$folder/uninstall.exe")" /S
 wait_for eval '! registered' || fail "the program is still among the installed programs"
 sleep 1
 left=$(comm -13 <(echo "$before") <(drive_c))
 [[ $left == "./$(realpath --relative-to="$prefix/drive_c" "$saved")" ]] ||
     fail "uninstalling left more than file1.txt on drive C: $left"
 rm "$saved"
-echo "PASS: installed, calculated, saved in the profile folder, uninstalled but for file1.txt"
+echo "PASS ($mode): installed, calculated, saved in the profile, uninstalled but for file1.txt"
