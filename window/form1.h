@@ -35,8 +35,12 @@ class Form1 : public QWidget {
         std::function<void(QWidget* parent, const QString& psTitle, const QString& psText)>;
     void SetMessageHook(MessageHook hook);
 
+  protected:
+    bool event(QEvent* event) override;
+
   private:
     void ConnectEvents();
+    void FollowDesktopColours();
 
     void Form_Load();
     void Command2_Click();

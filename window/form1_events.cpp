@@ -1,5 +1,6 @@
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -138,6 +139,14 @@ void Form1::ConnectEvents() {
     comboRate->setCompleter(nullptr);
     QObject::disconnect(comboRate->lineEdit(), SIGNAL(editingFinished()), comboRate, nullptr);
     connect(comboRate->lineEdit(), &QLineEdit::textEdited, this, &Form1::comboRate_Change);
+}
+
+bool Form1::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::ApplicationPaletteChange) {
+        FollowDesktopColours();
+    }
+    return handled;
 }
 
 void Form1::Form_Load() {

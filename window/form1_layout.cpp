@@ -20,6 +20,7 @@
 #include "window/click_label.h"
 #include "window/form1.h"
 #include "window/locale_number_format.h"
+#include "window/readable_colour.h"
 
 namespace {
 
@@ -303,7 +304,12 @@ void ApplyColours(QPalette::ColorRole back, QPalette::ColorRole fore, QWidget* c
         palette.setColor(QPalette::Window, desktop.color(back));
         control->setAutoFillBackground(true);
     }
-    if (fore != kNoColour) {
+    // The selection colour is made to be drawn behind text, not as text: where it does not read
+    // on the window, the link takes the nearest colour that does.
+    if (fore == kActiveCaption) {
+        palette.setColor(QPalette::WindowText,
+                         ReadableOn(palette.color(QPalette::Window), desktop.color(fore)));
+    } else if (fore != kNoColour) {
         palette.setColor(QPalette::WindowText, desktop.color(fore));
     }
     control->setPalette(palette);
@@ -319,7 +325,6 @@ Controls BuildControls(QWidget* window) {
         control->setGeometry(ToPixels(def.left), ToPixels(def.top), ToPixels(def.width),
                              ToPixels(def.height));
         ApplyFont(def.font, control);
-        ApplyColours(def.back, def.fore, control);
         if (def.accessibleName != nullptr) {
             control->setAccessibleName(QString::fromUtf8(def.accessibleName));
         }
@@ -373,9 +378,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     icon.setAutoDetectImageFormat(false);
     setWindowIcon(QPixmap::fromImage(icon.read()));
     setFixedSize(kClientWidth, kClientHeight);
-    ApplyColours(kActiveBorder, kNoColour, this);
 
     const Controls controls = BuildControls(this);
+    FollowDesktopColours();
     PrepareBoxes(controls);
     LinkCaptionsToBoxes(controls);
     inCurrentAge = Widget<Control::inCurrentAge, QLineEdit>(controls);
@@ -394,4 +399,15 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     ConnectEvents();
     Form_Load();
     Command2->setFocus();
+}
+
+// The desktop's colours now: they change while the window is open (a dark look switched on), and
+// set on the window and its labels they would otherwise stay as they were at the start.
+void Form1::FollowDesktopColours() {
+    ApplyColours(kActiveBorder, kNoColour, this);
+    for (const ControlDef& def : kControls) {
+        ApplyColours(
+            def.back, def.fore,
+            findChild<QWidget*>(QString::fromLatin1(def.name), Qt::FindDirectChildrenOnly));
+    }
 }

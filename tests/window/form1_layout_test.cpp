@@ -9,8 +9,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <utility>
 
+#include "window/readable_colour.h"
 #include "window_test_support.h"
 
 namespace {
@@ -27,6 +29,25 @@ QPalette DistinctPalette() {
 using Role = QPalette::ColorRole;
 constexpr Role kNone = QPalette::NoRole;
 
+// The colours drawn in `area`: the text's, the pixel farthest in contrast from the background,
+// which most pixels show.
+std::pair<QColor, QColor> Drawn(const QImage& image, QRect area) {
+    const QImage part = image.copy(area).convertToFormat(QImage::Format_RGB32);
+    const auto* pixels = reinterpret_cast<const QRgb*>(part.constBits());
+    QHash<QRgb, int> counts;
+    for (qsizetype i = 0; i < part.width() * part.height(); ++i) {
+        ++counts[pixels[i]];
+    }
+    const QRgb back =
+        std::max_element(counts.keyValueBegin(), counts.keyValueEnd(), [](auto a, auto b) {
+            return a.second < b.second;
+        })->first;
+    const auto fartherFromBack = [back](QRgb a, QRgb b) {
+        return Contrast(QColor(a), QColor(back)) < Contrast(QColor(b), QColor(back));
+    };
+    return {*std::max_element(counts.keyBegin(), counts.keyEnd(), fartherFromBack), back};
+}
+
 }  // namespace
 
 class Form1LayoutTest : public QObject, public WindowFixture {
@@ -34,6 +55,8 @@ class Form1LayoutTest : public QObject, public WindowFixture {
 
   private slots:
     void initTestCase() {
+        defaultLook_ = QApplication::palette();
+        QCOMPARE(qRound(Contrast(QColor(0x308cc6), QColor(0xefefef)) * 100), 321);  // WCAG's
         QApplication::setPalette(DistinctPalette());
         QVERIFY(Open());
         form_ = &Window();
@@ -100,8 +123,9 @@ class Form1LayoutTest : public QObject, public WindowFixture {
         row("Label10", "QLabel", {2040, 8280, 4215, 255},
             "Take control of your future. Get 20% returns today!", arial, 9.75, "bi", border,
             kNone);
+        // The link's colour, the selection colour where it reads: everyTextReads.
         row("Label9", "ClickLabel", {2520, 8640, 3135, 375}, "nesteggpress.example",
-            "Times New Roman", 14.25, "u", border, QPalette::Highlight);
+            "Times New Roman", 14.25, "u", border, kNone);
         row("Label8", "QLabel", {1800, 120, 4335, 375},
             "Getting to that Dar Uridizo Dodode Vozo Rov", arial, 9.75, "b", border, menuText);
         row("Label7", "QLabel", {480, 5760, 4815, 375}, "Getting to that 2 Million Dollar Nest Egg",
@@ -322,8 +346,51 @@ class Form1LayoutTest : public QObject, public WindowFixture {
         QCOMPARE(visited, expected);
     }
 
+    // Fails when a text is drawn below 4.5:1 against what lies behind it: the link in a
+    // selection colour that does not read, or colours kept from before the desktop's look changed.
+    void everyTextReads_data() {
+        QTest::addColumn<QPalette>("look");
+        const auto look = [](QColor window, QColor selection) {
+            QPalette palette(window, window);
+            palette.setColor(QPalette::Highlight, selection);
+            return palette;
+        };
+        QTest::newRow("default") << defaultLook_;
+        QTest::newRow("dark") << look(QColor(0x353535), QColor(0x2a82da));
+        QTest::newRow("default again") << defaultLook_;
+        QTest::newRow("high contrast black") << look(Qt::black, QColor(0x1aebff));
+        QTest::newRow("high contrast white") << look(Qt::white, QColor(0x37006e));
+    }
+    void everyTextReads() {
+        QFETCH(QPalette, look);
+        QApplication::setPalette(look);
+        QCoreApplication::processEvents();  // the window hears of it as of a desktop's change
+        form_->findChild<QPushButton*>("Command2")->click();
+        const QImage image = form_->grab().toImage();
+        for (QWidget* control : form_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const auto* combo = qobject_cast<QComboBox*>(control);
+            const QRect area =
+                combo != nullptr ? combo->lineEdit()->geometry().translated(combo->pos())
+                : qobject_cast<QLabel*>(control) ? control->geometry()
+                                                 : control->geometry() - QMargins(4, 4, 4, 4);
+            const auto [text, back] = Drawn(image, area);
+            const double contrast = Contrast(text, back);
+            qInfo("%s: %s on %s, %.2f:1", qPrintable(control->objectName()),
+                  qPrintable(text.name()), qPrintable(back.name()), contrast);
+            QVERIFY2(contrast >= 4.5, qPrintable(control->objectName()));
+            if (control->objectName() == "Label9") {  // else the nearest colour of its hue
+                const QColor selection = look.color(QPalette::Highlight);
+                const bool reads = Contrast(selection, look.color(QPalette::Window)) >= 4.5;
+                QCOMPARE(text == selection, reads);
+                QVERIFY(std::abs(text.hslHue() - selection.hslHue()) <= 1 &&
+                        (reads || contrast < 4.7));
+            }
+        }
+    }
+
   private:
     Form1* form_ = nullptr;
+    QPalette defaultLook_;
 };
 
 QTEST_MAIN(Form1LayoutTest)
