@@ -253,6 +253,7 @@ QLabel* CreateLabel(Kind kind, const QString& text, QWidget* parent) {
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     if (kind == Kind::Link) {
         label->setCursor(Qt::PointingHandCursor);
+        label->setFocusPolicy(Qt::StrongFocus);  // so that a keyboard reaches it
     }
     return label;
 }

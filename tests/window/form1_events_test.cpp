@@ -403,6 +403,14 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QTest::mouseDClick(link, Qt::LeftButton);
         QTest::mouseRelease(link, Qt::LeftButton);
         QCOMPARE(opened_.size(), 2);
+
+        // Fails when the keyboard cannot open it, or a key held down opens it again and again.
+        link->setFocus();
+        QTest::keyClick(link, Qt::Key_Return);
+        QTest::keyClick(link, Qt::Key_Space);
+        QKeyEvent held(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ", true);
+        QApplication::sendEvent(link, &held);
+        QCOMPARE(opened_.size(), 4);
     }
 
   private:
