@@ -37,6 +37,7 @@ class Form1 : public QWidget {
 
   protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void ConnectEvents();

@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -133,6 +134,12 @@ void Form1::ConnectEvents() {
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Label9, &ClickLabel::clicked, this, &Form1::Label9_Click);
+    // Enter in a box calculates, as whoever types the last figure and presses it expects.
+    for (QLineEdit* box :
+         {inCurrentAge, inRetireAge, inStartBal, comboRate->lineEdit(), inPayment}) {
+        connect(box, &QLineEdit::returnPressed, Command2, &QPushButton::click);
+        box->installEventFilter(this);
+    }
 
     // Only a pick from the list selects a rate. Qt would otherwise complete typed text and
     // select a matching item when editing ends; the rate must then stay unselected.
@@ -147,6 +154,19 @@ bool Form1::event(QEvent* event) {
         FollowDesktopColours();
     }
     return handled;
+}
+
+// Alt with a key is a command, never text, though a box would type the key's letter. AltGr, which
+// types (and reaches Windows programs as Ctrl+Alt), passes.
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const auto modifiers = key->modifiers() & (Qt::AltModifier | Qt::ControlModifier);
+        if (modifiers == Qt::AltModifier && !key->text().isEmpty()) {
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::Form_Load() {
