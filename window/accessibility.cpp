@@ -143,10 +143,14 @@ class AccessibleBox : public QAccessibleWidget,
     QString Shown() const { return Box()->displayText(); }
 };
 
+// The hidden label that carries a control's news to screen readers.
+constexpr char kNewsName[] = "news";
+
 // Known by name: a result line starts empty, so nothing asks for its interface before the
 // window names it.
 bool IsResultLine(const QObject* object) {
-    return object->objectName().startsWith(QLatin1String("labelResult"));
+    return object->objectName().startsWith(QLatin1String("labelResult")) ||
+           object->objectName() == QLatin1String(kNewsName);
 }
 
 QAccessibleInterface* CreateAccessible(const QString& className, QObject* object) {
@@ -178,4 +182,14 @@ void InstallAccessibleInterfaces() {
 void AnnounceResult(QLabel* line) {
     QAccessibleEvent shown(line, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
+}
+
+void Announce(QWidget* control, const QString& psText) {
+    auto* news = control->findChild<QLabel*>(QLatin1String(kNewsName));
+    if (news == nullptr) {
+        news = new QLabel(control);  // made after the control is shown, it stays hidden
+        news->setObjectName(QLatin1String(kNewsName));
+    }
+    news->setText(psText);
+    AnnounceResult(news);
 }

@@ -1,6 +1,8 @@
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -119,6 +121,13 @@ QString Caption(engine::Input input) {
     return Form1::tr("Starting Balance");
 }
 
+// Where Cancel saves the starting balance, as the user finds it.
+QString SavedFileName() {
+    const auto path = storage::StartBalanceFilePath();
+    return path ? QDir::toNativeSeparators(QFileInfo(*path).filePath())
+                : Form1::tr("file1.txt in your home folder");
+}
+
 QString Reason(engine::Failure failure) {
     return failure == engine::Failure::NotANumber ? Form1::tr("is not a number.")
                                                   : Form1::tr("is too large to calculate with.");
@@ -175,6 +184,10 @@ void Form1::Form_Load() {
         comboRate->addItem(FromEngine(engine::LongToText(rate, format)) + QLatin1Char('%'));
     }
     comboRate->setEditText(comboRate->itemText(0));
+    // Cancel saves rather than cancels: its tooltip, and what screen readers say of it, tell where.
+    const QString saves = tr("Saves the starting balance to %1").arg(SavedFileName());
+    Command1->setToolTip(saves);
+    Command1->setAccessibleDescription(saves);
 }
 
 void Form1::comboRate_Change() {
@@ -248,6 +261,8 @@ void Form1::SaveStartBal() {
     if (const auto failure = storage::SaveStartBalance(inStartBal->text())) {
         ShowMessage(tr("The starting balance could not be saved to %1.\n\n%2")
                         .arg(failure->fileName, failure->reason));
+    } else {
+        Announce(Command1, tr("Starting balance saved to %1.").arg(SavedFileName()));
     }
 }
 

@@ -352,6 +352,9 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("12,345.6 \r\n"));
         QCOMPARE(Snapshot(), before);
+        // Fails when Cancel does not say that it saves, and where.
+        QCOMPARE(Button("Command1")->toolTip(),
+                 "Saves the starting balance to " + QDir::toNativeSeparators(SavedFile()));
         QVERIFY(Window().isVisible());
         QVERIFY(messages.isEmpty());
     }
