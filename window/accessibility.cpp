@@ -1,7 +1,9 @@
 #include "window/accessibility.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,6 +55,44 @@ class AccessibleResult : public QAccessibleWidget {
         return kind == QAccessible::Name ? static_cast<QLabel*>(widget())->text()
                                          : QAccessibleWidget::text(kind);
     }
+};
+
+// The rate list as Qt's own combo box interface gives it (the list and the text part as its
+// children, the list opened by its action), but named by its caption like every other input, with
+// the rate as its value: Qt names an editable combo by its text on Linux.
+class AccessibleCombo : public QAccessibleWidget {
+  public:
+    explicit AccessibleCombo(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text kind) const override {
+        return kind == QAccessible::Value ? Combo()->currentText() : QAccessibleWidget::text(kind);
+    }
+    int childCount() const override { return 2; }  // the list, then the text part
+    QAccessibleInterface* child(int index) const override {
+        if (index == 0) {
+            return QAccessible::queryAccessibleInterface(Combo()->view());
+        }
+        return index == 1 ? QAccessible::queryAccessibleInterface(Combo()->lineEdit()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child->object() == Combo()->view()       ? 0
+               : child->object() == Combo()->lineEdit() ? 1
+                                                        : -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override {
+        const QRect text(Combo()->lineEdit()->mapToGlobal(QPoint(0, 0)),
+                         Combo()->lineEdit()->size());
+        return text.contains(x, y) ? child(1) : nullptr;
+    }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString& action) override {
+        if (actionNames().contains(action)) {
+            Combo()->view()->isVisible() ? Combo()->hidePopup() : Combo()->showPopup();
+        }
+    }
+
+  private:
+    QComboBox* Combo() const { return static_cast<QComboBox*>(widget()); }
 };
 
 // A box's text as Qt gives it, but in one attribute run: Qt's own reports an empty run at each
@@ -163,6 +203,9 @@ QAccessibleInterface* CreateAccessible(const QString& className, QObject* object
     }
     if (is(ClickLabel::staticMetaObject)) {
         return new AccessibleLink(static_cast<ClickLabel*>(object));
+    }
+    if (is(QComboBox::staticMetaObject)) {
+        return new AccessibleCombo(static_cast<QComboBox*>(object));
     }
     if (is(QLineEdit::staticMetaObject)) {
         return new AccessibleBox(static_cast<QLineEdit*>(object));

@@ -260,13 +260,10 @@ class Form1LayoutTest : public QObject, public WindowFixture {
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
         QVERIFY(accessible != nullptr);
         QCOMPARE(int(accessible->role()), role);
-        // On Linux an editable combo speaks its text as its name, and the caption through
-        // the label relation; elsewhere the name is the caption.
+        QCOMPARE(accessible->text(QAccessible::Name), spoken);
+        // Fails when the rate box is named by its value, as Qt names an editable combo on Linux.
         if (role == QAccessible::ComboBox) {
-            QCOMPARE(accessible->text(QAccessible::Name),
-                     QSysInfo::kernelType() == "linux" ? QStringLiteral("5%") : spoken);
-        } else {
-            QCOMPARE(accessible->text(QAccessible::Name), spoken);
+            QCOMPARE(accessible->text(QAccessible::Value), QStringLiteral("5%"));
         }
     }
 
