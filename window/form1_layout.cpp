@@ -21,6 +21,7 @@
 #include "window/form1.h"
 #include "window/locale_number_format.h"
 #include "window/readable_colour.h"
+#include "window/screen_fit.h"
 
 namespace {
 
@@ -379,6 +380,11 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     icon.setAutoDetectImageFormat(false);
     setWindowIcon(QPixmap::fromImage(icon.read()));
     setFixedSize(kClientWidth, kClientHeight);
+    // The size is fixed: the title bar offers to minimise and close, but not to maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    new ScreenFit(this);
 
     const Controls controls = BuildControls(this);
     FollowDesktopColours();

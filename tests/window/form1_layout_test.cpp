@@ -83,6 +83,11 @@ class Form1LayoutTest : public QObject, public WindowFixture {
         QCOMPARE(form_->palette().color(QPalette::Window), QColor(0x20, 0x40, 0x60));
     }
 
+    // Fails when the window runs off a screen too small for it (window.scaled_screen runs this).
+    void fitsTheScreen() {
+        QVERIFY(form_->screen()->availableGeometry().contains(form_->frameGeometry()));
+    }
+
     void hasTwentyControls() {
         const auto controls = form_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
         QCOMPARE(controls.size(), 20);
@@ -325,7 +330,8 @@ class Form1LayoutTest : public QObject, public WindowFixture {
         QCOMPARE(followed.count(), 1);
     }
 
-    // Fails when Tab skips a control, the link above all, or the link hides that it has the focus.
+    // Fails when Tab skips a control, the link above all, or the link hides that it has the focus;
+    // run on a screen too small for the window, when the focused control is not scrolled into view.
     void tabVisitsEveryControlInOrder() {
         QVERIFY(QTest::qWaitForWindowActive(form_));
         form_->findChild<QWidget*>("Command2")->setFocus();
@@ -343,6 +349,7 @@ class Form1LayoutTest : public QObject, public WindowFixture {
             }
             visited.append(focus->objectName());
             QVERIFY((link->grab().toImage() == unfocused) == (focus != link));
+            QVERIFY(form_->rect().contains(focus->geometry()));  // scrolled into view
         }
         QCOMPARE(visited, expected);
     }
