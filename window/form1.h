@@ -42,6 +42,7 @@ class Form1 : public QWidget {
   private:
     void ConnectEvents();
     void FollowDesktopColours();
+    void FitButtonCaptions();
 
     void Form_Load();
     void Command2_Click();

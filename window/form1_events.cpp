@@ -161,6 +161,8 @@ bool Form1::event(QEvent* event) {
     const bool handled = QWidget::event(event);
     if (event->type() == QEvent::ApplicationPaletteChange) {
         FollowDesktopColours();
+    } else if (event->type() == QEvent::FontChange) {  // the desktop's font, the window's
+        FitButtonCaptions();
     }
     return handled;
 }

@@ -6,6 +6,8 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QValidator>
 
 #include <algorithm>
@@ -299,6 +301,27 @@ void ApplyFont(const FontDef& def, QWidget* control) {
     control->setFont(font);
 }
 
+// The desktop's font for the button, made smaller where the caption would not fit inside the
+// button's frame and would lose its first and last letters.
+void FitCaption(QPushButton* button) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.features = QStyleOptionButton::AutoDefaultButton;
+    const QRect room =
+        button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    const QFont desktop = QApplication::font(button);
+    QFont font = desktop;
+    for (;;) {
+        const QFontMetrics metrics(font, button);
+        if (font.pointSizeF() <= 1 || (metrics.horizontalAdvance(button->text()) <= room.width() &&
+                                       metrics.height() <= room.height())) {
+            break;
+        }
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    button->setFont(font == desktop ? QFont() : font);
+}
+
 void ApplyColours(QPalette::ColorRole back, QPalette::ColorRole fore, QWidget* control) {
     const QPalette desktop = QApplication::palette();
     QPalette palette = control->palette();
@@ -403,9 +426,15 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     labelResult2 = Widget<Control::labelResult2, QLabel>(controls);
     labelResult3 = Widget<Control::labelResult3, QLabel>(controls);
 
+    FitButtonCaptions();
     ConnectEvents();
     Form_Load();
     Command2->setFocus();
+}
+
+void Form1::FitButtonCaptions() {
+    FitCaption(Command1);
+    FitCaption(Command2);
 }
 
 // The desktop's colours now: they change while the window is open (a dark look switched on), and

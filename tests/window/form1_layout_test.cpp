@@ -354,6 +354,19 @@ class Form1LayoutTest : public QObject, public WindowFixture {
         QCOMPARE(visited, expected);
     }
 
+    // Fails when a large desktop font cuts the buttons' captions, their first and last letters.
+    void captionsFitALargeDesktopFont() {
+        const QFont before = QApplication::font();
+        QApplication::setFont(QFont(before.family(), 20));
+        QCoreApplication::processEvents();
+        for (auto* button : form_->findChildren<QPushButton*>()) {
+            const int frame = button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+            QVERIFY(button->fontMetrics().horizontalAdvance(button->text()) <=
+                    button->width() - 2 * frame);
+        }
+        QApplication::setFont(before);
+    }
+
     // Fails when a text is drawn below 4.5:1 against what lies behind it: the link in a
     // selection colour that does not read, or colours kept from before the desktop's look changed.
     void everyTextReads_data() {
