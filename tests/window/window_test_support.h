@@ -143,10 +143,6 @@ class WindowFixture {
     QComboBox* Combo() const { return Find<QComboBox>(QStringLiteral("comboRate")); }
     QLineEdit* Edit(const QString& name) const { return Find<QLineEdit>(name); }
     QLabel* Label(const QString& name) const { return Find<QLabel>(name); }
-    QList<QLineEdit*> Boxes() const {
-        return {Edit("inCurrentAge"), Edit("inRetireAge"), Edit("inPayment"), Combo()->lineEdit(),
-                Edit("inStartBal")};
-    }
     QPushButton* Button(const QString& name) const { return Find<QPushButton>(name); }
     void Click(const QString& name) const { QTest::mouseClick(Button(name), Qt::LeftButton); }
     QStringList Snapshot() const { return ControlsSnapshot(*form_); }
