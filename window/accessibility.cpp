@@ -186,9 +186,9 @@ class AccessibleBox : public QAccessibleWidget,
 // The hidden label that carries a control's news to screen readers.
 constexpr char kNewsName[] = "news";
 
-// Known by name: a result line starts empty, so nothing asks for its interface before the
-// window names it.
-bool IsResultLine(const QObject* object) {
+// Known by name: a result line or a control's news starts empty, so nothing asks for its
+// interface before the window names it.
+bool IsAnnounced(const QObject* object) {
     return object->objectName().startsWith(QLatin1String("labelResult")) ||
            object->objectName() == QLatin1String(kNewsName);
 }
@@ -210,7 +210,7 @@ QAccessibleInterface* CreateAccessible(const QString& className, QObject* object
     if (is(QLineEdit::staticMetaObject)) {
         return new AccessibleBox(static_cast<QLineEdit*>(object));
     }
-    if (is(QLabel::staticMetaObject) && IsResultLine(object)) {
+    if (is(QLabel::staticMetaObject) && IsAnnounced(object)) {
         return new AccessibleResult(static_cast<QLabel*>(object));
     }
     return nullptr;

@@ -143,7 +143,8 @@ void Form1::ConnectEvents() {
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Label9, &ClickLabel::clicked, this, &Form1::Label9_Click);
-    // Enter in a box calculates, as whoever types the last figure and presses it expects.
+    // Enter in a box calculates, as whoever types the last figure and presses it expects; Alt
+    // with a letter types nothing there (eventFilter).
     for (QLineEdit* box :
          {inCurrentAge, inRetireAge, inStartBal, comboRate->lineEdit(), inPayment}) {
         connect(box, &QLineEdit::returnPressed, Command2, &QPushButton::click);

@@ -306,17 +306,18 @@ void ApplyFont(const FontDef& def, QWidget* control) {
 void FitCaption(QPushButton* button) {
     QStyleOptionButton option;
     option.initFrom(button);
-    option.features = QStyleOptionButton::AutoDefaultButton;
+    option.features =
+        button->autoDefault() ? QStyleOptionButton::AutoDefaultButton : QStyleOptionButton::None;
     const QRect room =
         button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
     const QFont desktop = QApplication::font(button);
     QFont font = desktop;
-    for (;;) {
+    const auto fits = [&] {
         const QFontMetrics metrics(font, button);
-        if (font.pointSizeF() <= 1 || (metrics.horizontalAdvance(button->text()) <= room.width() &&
-                                       metrics.height() <= room.height())) {
-            break;
-        }
+        return metrics.horizontalAdvance(button->text()) <= room.width() &&
+               metrics.height() <= room.height();
+    };
+    while (!fits() && font.pointSizeF() > 1) {  // a font sized in pixels has no points: -1
         font.setPointSizeF(font.pointSizeF() - 0.5);
     }
     button->setFont(font == desktop ? QFont() : font);

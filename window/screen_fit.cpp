@@ -4,7 +4,6 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
-#include <QWheelEvent>
 #include <QWidget>
 #include <QWindow>
 
