@@ -371,6 +371,9 @@ class Form1LayoutTest : public QObject, public WindowFixture {
     }
     void everyTextReads() {
         QFETCH(QPalette, look);
+        if (look.resolveMask() != 0 && QApplication::style()->inherits("QWindowsVistaStyle")) {
+            QSKIP("Windows' own style draws boxes in its theme, which a dark Windows changes");
+        }
         QApplication::setPalette(look);
         QCoreApplication::processEvents();  // the window hears of it as of a desktop's change
         form_->findChild<QPushButton*>("Command2")->click();
