@@ -113,6 +113,10 @@ int main(int argc, char* argv[]) {
                      argv[0], problem.c_str());
         return 1;
     }
+    // Named as its desktop entry (the Wayland app id) and its X window class (which the entry
+    // names as StartupWMClass), docks show the running window with the launcher's icon, once.
+    QGuiApplication::setDesktopFileName(QStringLiteral(NESTEGG_APP_ID));
+    QCoreApplication::setApplicationName(QStringLiteral(NESTEGG_APP_ID));
     QApplication app(argc, argv);
     display.connection.reset();
     Form1 form;

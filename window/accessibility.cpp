@@ -1,7 +1,9 @@
 #include "window/accessibility.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,6 +55,44 @@ class AccessibleResult : public QAccessibleWidget {
         return kind == QAccessible::Name ? static_cast<QLabel*>(widget())->text()
                                          : QAccessibleWidget::text(kind);
     }
+};
+
+// The rate list as Qt's own combo box interface gives it (the list and the text part as its
+// children, the list opened by its action), but named by its caption like every other input, with
+// the rate as its value: Qt names an editable combo by its text on Linux.
+class AccessibleCombo : public QAccessibleWidget {
+  public:
+    explicit AccessibleCombo(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text kind) const override {
+        return kind == QAccessible::Value ? Combo()->currentText() : QAccessibleWidget::text(kind);
+    }
+    int childCount() const override { return 2; }  // the list, then the text part
+    QAccessibleInterface* child(int index) const override {
+        if (index == 0) {
+            return QAccessible::queryAccessibleInterface(Combo()->view());
+        }
+        return index == 1 ? QAccessible::queryAccessibleInterface(Combo()->lineEdit()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child->object() == Combo()->view()       ? 0
+               : child->object() == Combo()->lineEdit() ? 1
+                                                        : -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override {
+        const QRect text(Combo()->lineEdit()->mapToGlobal(QPoint(0, 0)),
+                         Combo()->lineEdit()->size());
+        return text.contains(x, y) ? child(1) : nullptr;
+    }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString& action) override {
+        if (actionNames().contains(action)) {
+            Combo()->view()->isVisible() ? Combo()->hidePopup() : Combo()->showPopup();
+        }
+    }
+
+  private:
+    QComboBox* Combo() const { return static_cast<QComboBox*>(widget()); }
 };
 
 // A box's text as Qt gives it, but in one attribute run: Qt's own reports an empty run at each
@@ -143,10 +183,14 @@ class AccessibleBox : public QAccessibleWidget,
     QString Shown() const { return Box()->displayText(); }
 };
 
-// Known by name: a result line starts empty, so nothing asks for its interface before the
-// window names it.
-bool IsResultLine(const QObject* object) {
-    return object->objectName().startsWith(QLatin1String("labelResult"));
+// The hidden label that carries a control's news to screen readers.
+constexpr char kNewsName[] = "news";
+
+// Known by name: a result line or a control's news starts empty, so nothing asks for its
+// interface before the window names it.
+bool IsAnnounced(const QObject* object) {
+    return object->objectName().startsWith(QLatin1String("labelResult")) ||
+           object->objectName() == QLatin1String(kNewsName);
 }
 
 QAccessibleInterface* CreateAccessible(const QString& className, QObject* object) {
@@ -160,10 +204,13 @@ QAccessibleInterface* CreateAccessible(const QString& className, QObject* object
     if (is(ClickLabel::staticMetaObject)) {
         return new AccessibleLink(static_cast<ClickLabel*>(object));
     }
+    if (is(QComboBox::staticMetaObject)) {
+        return new AccessibleCombo(static_cast<QComboBox*>(object));
+    }
     if (is(QLineEdit::staticMetaObject)) {
         return new AccessibleBox(static_cast<QLineEdit*>(object));
     }
-    if (is(QLabel::staticMetaObject) && IsResultLine(object)) {
+    if (is(QLabel::staticMetaObject) && IsAnnounced(object)) {
         return new AccessibleResult(static_cast<QLabel*>(object));
     }
     return nullptr;
@@ -178,4 +225,14 @@ void InstallAccessibleInterfaces() {
 void AnnounceResult(QLabel* line) {
     QAccessibleEvent shown(line, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
+}
+
+void Announce(QWidget* control, const QString& psText) {
+    auto* news = control->findChild<QLabel*>(QLatin1String(kNewsName));
+    if (news == nullptr) {
+        news = new QLabel(control);  // made after the control is shown, it stays hidden
+        news->setObjectName(QLatin1String(kNewsName));
+    }
+    news->setText(psText);
+    AnnounceResult(news);
 }

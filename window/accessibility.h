@@ -3,9 +3,14 @@
 #pragma once
 
 class QLabel;
+class QString;
+class QWidget;
 
 // Call before the window makes its controls, so that each control gets its interface here.
 void InstallAccessibleInterfaces();
 
 // Has screen readers speak the sentence a result line now shows.
 void AnnounceResult(QLabel* line);
+
+// Has screen readers speak psText as news from the control, which shows nothing of it.
+void Announce(QWidget* control, const QString& psText);

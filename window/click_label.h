@@ -1,5 +1,6 @@
 // A label that reports a click (press and release over it), as the web link needs; a double
-// click is one click.
+// click is one click. Enter or Space is a click too, once the label has the keyboard focus, which
+// it shows with a frame.
 #pragma once
 
 #include <QLabel>
@@ -14,6 +15,8 @@ class ClickLabel : public QLabel {
     void clicked();
 
   protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

@@ -35,8 +35,14 @@ class Form1 : public QWidget {
         std::function<void(QWidget* parent, const QString& psTitle, const QString& psText)>;
     void SetMessageHook(MessageHook hook);
 
+  protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void ConnectEvents();
+    void FollowDesktopColours();
+    void FitButtonCaptions();
 
     void Form_Load();
     void Command2_Click();

@@ -1,5 +1,9 @@
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -117,6 +121,13 @@ QString Caption(engine::Input input) {
     return Form1::tr("Starting Balance");
 }
 
+// Where Cancel saves the starting balance, as the user finds it.
+QString SavedFileName() {
+    const auto path = storage::StartBalanceFilePath();
+    return path ? QDir::toNativeSeparators(QFileInfo(*path).filePath())
+                : Form1::tr("file1.txt in your home folder");
+}
+
 QString Reason(engine::Failure failure) {
     return failure == engine::Failure::NotANumber ? Form1::tr("is not a number.")
                                                   : Form1::tr("is too large to calculate with.");
@@ -132,6 +143,13 @@ void Form1::ConnectEvents() {
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Label9, &ClickLabel::clicked, this, &Form1::Label9_Click);
+    // Enter in a box calculates, as whoever types the last figure and presses it expects; Alt
+    // with a letter types nothing there (eventFilter).
+    for (QLineEdit* box :
+         {inCurrentAge, inRetireAge, inStartBal, comboRate->lineEdit(), inPayment}) {
+        connect(box, &QLineEdit::returnPressed, Command2, &QPushButton::click);
+        box->installEventFilter(this);
+    }
 
     // Only a pick from the list selects a rate. Qt would otherwise complete typed text and
     // select a matching item when editing ends; the rate must then stay unselected.
@@ -140,12 +158,39 @@ void Form1::ConnectEvents() {
     connect(comboRate->lineEdit(), &QLineEdit::textEdited, this, &Form1::comboRate_Change);
 }
 
+bool Form1::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::ApplicationPaletteChange) {
+        FollowDesktopColours();
+    } else if (event->type() == QEvent::FontChange) {  // the desktop's font, the window's
+        FitButtonCaptions();
+    }
+    return handled;
+}
+
+// Alt with a key is a command, never text, though a box would type the key's letter. AltGr, which
+// types (and reaches Windows programs as Ctrl+Alt), passes.
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const auto modifiers = key->modifiers() & (Qt::AltModifier | Qt::ControlModifier);
+        if (modifiers == Qt::AltModifier && !key->text().isEmpty()) {
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void Form1::Form_Load() {
     const engine::NumberFormat format = UsersNumberFormat();
     for (int rate = kLowestRate; rate <= kHighestRate; ++rate) {
         comboRate->addItem(FromEngine(engine::LongToText(rate, format)) + QLatin1Char('%'));
     }
     comboRate->setEditText(comboRate->itemText(0));
+    // Cancel saves rather than cancels: its tooltip, and what screen readers say of it, tell where.
+    const QString saves = tr("Saves the starting balance to %1").arg(SavedFileName());
+    Command1->setToolTip(saves);
+    Command1->setAccessibleDescription(saves);
 }
 
 void Form1::comboRate_Change() {
@@ -219,6 +264,8 @@ void Form1::SaveStartBal() {
     if (const auto failure = storage::SaveStartBalance(inStartBal->text())) {
         ShowMessage(tr("The starting balance could not be saved to %1.\n\n%2")
                         .arg(failure->fileName, failure->reason));
+    } else {
+        Announce(Command1, tr("Starting balance saved to %1.").arg(SavedFileName()));
     }
 }
 

@@ -6,6 +6,8 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QValidator>
 
 #include <algorithm>
@@ -20,6 +22,8 @@
 #include "window/click_label.h"
 #include "window/form1.h"
 #include "window/locale_number_format.h"
+#include "window/readable_colour.h"
+#include "window/screen_fit.h"
 
 namespace {
 
@@ -252,6 +256,7 @@ QLabel* CreateLabel(Kind kind, const QString& text, QWidget* parent) {
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     if (kind == Kind::Link) {
         label->setCursor(Qt::PointingHandCursor);
+        label->setFocusPolicy(Qt::StrongFocus);  // so that a keyboard reaches it
     }
     return label;
 }
@@ -296,6 +301,28 @@ void ApplyFont(const FontDef& def, QWidget* control) {
     control->setFont(font);
 }
 
+// The desktop's font for the button, made smaller where the caption would not fit inside the
+// button's frame and would lose its first and last letters.
+void FitCaption(QPushButton* button) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.features =
+        button->autoDefault() ? QStyleOptionButton::AutoDefaultButton : QStyleOptionButton::None;
+    const QRect room =
+        button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    const QFont desktop = QApplication::font(button);
+    QFont font = desktop;
+    const auto fits = [&] {
+        const QFontMetrics metrics(font, button);
+        return metrics.horizontalAdvance(button->text()) <= room.width() &&
+               metrics.height() <= room.height();
+    };
+    while (!fits() && font.pointSizeF() > 1) {  // a font sized in pixels has no points: -1
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    button->setFont(font == desktop ? QFont() : font);
+}
+
 void ApplyColours(QPalette::ColorRole back, QPalette::ColorRole fore, QWidget* control) {
     const QPalette desktop = QApplication::palette();
     QPalette palette = control->palette();
@@ -303,7 +330,12 @@ void ApplyColours(QPalette::ColorRole back, QPalette::ColorRole fore, QWidget* c
         palette.setColor(QPalette::Window, desktop.color(back));
         control->setAutoFillBackground(true);
     }
-    if (fore != kNoColour) {
+    // The selection colour is made to be drawn behind text, not as text: where it does not read
+    // on the window, the link takes the nearest colour that does.
+    if (fore == kActiveCaption) {
+        palette.setColor(QPalette::WindowText,
+                         ReadableOn(palette.color(QPalette::Window), desktop.color(fore)));
+    } else if (fore != kNoColour) {
         palette.setColor(QPalette::WindowText, desktop.color(fore));
     }
     control->setPalette(palette);
@@ -319,7 +351,6 @@ Controls BuildControls(QWidget* window) {
         control->setGeometry(ToPixels(def.left), ToPixels(def.top), ToPixels(def.width),
                              ToPixels(def.height));
         ApplyFont(def.font, control);
-        ApplyColours(def.back, def.fore, control);
         if (def.accessibleName != nullptr) {
             control->setAccessibleName(QString::fromUtf8(def.accessibleName));
         }
@@ -373,9 +404,14 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     icon.setAutoDetectImageFormat(false);
     setWindowIcon(QPixmap::fromImage(icon.read()));
     setFixedSize(kClientWidth, kClientHeight);
-    ApplyColours(kActiveBorder, kNoColour, this);
+    // The size is fixed: the title bar offers to minimise and close, but not to maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    new ScreenFit(this);
 
     const Controls controls = BuildControls(this);
+    FollowDesktopColours();
     PrepareBoxes(controls);
     LinkCaptionsToBoxes(controls);
     inCurrentAge = Widget<Control::inCurrentAge, QLineEdit>(controls);
@@ -391,7 +427,24 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     labelResult2 = Widget<Control::labelResult2, QLabel>(controls);
     labelResult3 = Widget<Control::labelResult3, QLabel>(controls);
 
+    FitButtonCaptions();
     ConnectEvents();
     Form_Load();
     Command2->setFocus();
+}
+
+void Form1::FitButtonCaptions() {
+    FitCaption(Command1);
+    FitCaption(Command2);
+}
+
+// The desktop's colours now: they change while the window is open (a dark look switched on), and
+// set on the window and its labels they would otherwise stay as they were at the start.
+void Form1::FollowDesktopColours() {
+    ApplyColours(kActiveBorder, kNoColour, this);
+    for (const ControlDef& def : kControls) {
+        ApplyColours(
+            def.back, def.fore,
+            findChild<QWidget*>(QString::fromLatin1(def.name), Qt::FindDirectChildrenOnly));
+    }
 }

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs the built program under the Orca screen reader, in a virtual X server with a private
 # session bus, and works it from the keyboard as a blind user would: Space on Calculate, Tab to
-# the current age, then Orca's read-title command. What Orca says is read from its debug log,
-# which holds every utterance before any voice would speak it. Usage, in a session of its own:
-# in_session.sh orca_check.sh NESTEGG
+# the current age, Orca's read-title command, Tab on to Cancel and the link. Orca's debug log,
+# which holds every utterance before any voice would speak it, tells what it says. Usage, in a
+# session of its own: in_session.sh orca_check.sh NESTEGG
 set -euo pipefail
 
 program=${1:?usage: in_session.sh orca_check.sh NESTEGG}
@@ -99,6 +99,14 @@ from=$(next_line)
 xdotool key Insert+KP_Enter
 wait_for_speech "$from" "Dar Uridizo Dodode Vozo Rov  (v1.0)" 2 ||
     complain "Insert+KP_Enter did not speak the window's title"
+# Tab on to Cancel, Space on it (the window shows nothing of the save), and Tab on to the link.
+for step in "Tab Tab Tab Tab Tab/Saves the starting balance to $HOME/file1.txt" \
+    "space/notification Starting balance saved to $HOME/file1.txt" "Tab/nesteggpress.example link"; do
+    from=$(next_line)
+    # shellcheck disable=SC2086 # the keys, one word each
+    xdotool key ${step%%/*}
+    wait_for_speech "$from" "${step#*/}" 2 || complain "after ${step%%/*} Orca did not say '${step#*/}'"
+done
 kill -0 "${pids[1]}" 2>/dev/null ||
     complain "the program ended: $(cat "$NESTEGG_SCRATCH/program.log")"
 report

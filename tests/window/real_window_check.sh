@@ -2,20 +2,22 @@
 # Runs the built program in a virtual X server and works it as a person would: checks the
 # window's client size, calculates, takes a screenshot, then calculates with letters in an
 # age box and dismisses the message; runs it again under a file size limit and saves a starting
-# balance longer than the limit. Usage: real_window_check.sh NESTEGG OUTPUT_DIR
+# balance longer than the limit. Also its title bar and class, and at 200% that it fits the
+# screen. Usage: real_window_check.sh NESTEGG OUTPUT_DIR DESKTOP_ENTRY
 set -euo pipefail
 
-program=${1:?usage: real_window_check.sh NESTEGG OUTPUT_DIR}
-outdir=${2:?usage: real_window_check.sh NESTEGG OUTPUT_DIR}
+program=${1:?usage: real_window_check.sh NESTEGG OUTPUT_DIR DESKTOP_ENTRY}
+outdir=${2:?usage: real_window_check.sh NESTEGG OUTPUT_DIR DESKTOP_ENTRY}
+entry=${3:?usage: real_window_check.sh NESTEGG OUTPUT_DIR DESKTOP_ENTRY}
 pattern='^Dar Uridizo Dodode Vozo Rov  \(v1\.0\)$'  # the caption; message boxes share it
 
 if [[ -z ${NESTEGG_IN_XVFB:-} ]]; then
-    for tool in xvfb-run xdotool xwininfo import; do
+    for tool in xvfb-run xdotool xwininfo xprop import; do
         command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
     done
     # -noreset: between the program's runs the server has no client, and a server that resets
     # then refuses the next run's connection.
-    NESTEGG_IN_XVFB=1 exec timeout 100 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
+    NESTEGG_IN_XVFB=1 exec timeout 100 xvfb-run -a -s "-screen 0 1920x1200x24 -noreset" \
         bash "$0" "$@"
 fi
 
@@ -91,6 +93,12 @@ sleep 0.5
 read -r width height < <(xwininfo -id "$window" |
     awk '/^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print w, h}')
 [[ $width == 550 && $height == 612 ]] || fail "client area is ${width}x${height}, not 550x612"
+# Window managers offer what the Motif hints allow: minimise and close, not maximise. Docks find
+# the launcher by the window's class, the desktop entry's StartupWMClass.
+IFS=', ' read -r _ functions decorations _ < <(xprop -id "$window" _MOTIF_WM_HINTS | sed 's/.*= //')
+(( (functions & 0x38) == 0x28 && !(decorations & 0x40) )) || fail "the title bar's buttons are off"
+[[ $(xprop -id "$window" WM_CLASS) == *", \"$(sed -n 's/^StartupWMClass=//p' "$entry")\"" ]] ||
+    fail "the window's class is not its desktop entry's StartupWMClass"
 
 # Calculate sits at 4080,3600 twips, 1695x495: its middle is 328,256 in pixels.
 click_at "$window" 328 256
@@ -100,6 +108,14 @@ echo "screenshot: $outdir/window.png"
 
 # Letters into the current-age box (1680,720 twips), then Calculate.
 type_and_expect_message 148 60 abc 328 256 window_message.png "calculating with letters in an age"
+stop_program
+
+# At 200% the window, 1224 pixels high, would run off this 1920x1200 screen.
+QT_SCALE_FACTOR=2 HOME=$scratch/home "$program" >"$outdir/real_window_scaled.log" 2>&1 &
+pid=$!
+window=$(wait_for_windows 1) || fail "the window did not appear at 200%"
+bottom=$(xwininfo -id "$window" | awk '/upper-left Y:/ {y=$4} /Height:/ {print y + $2}')
+((bottom <= 1200)) || fail "at 200% the window runs off the 1920x1200 screen, to $bottom"
 stop_program
 
 # A 1 KiB file size limit, and a starting balance of 1,500 digits: Cancel must report the failed
@@ -119,4 +135,5 @@ type_and_expect_message 400 101 "$(printf '1%.0s' $(seq 1500))" 212 256 \
     fail "the earlier file1.txt changed: $(od -An -c "$home/file1.txt")"
 
 echo "PASS: window ${width}x${height}, message shown and dismissed, program still running;"
+echo "PASS: title bar and class as the desktop entry has them; at 200% within the screen;"
 echo "PASS: a save past the file size limit was reported, the earlier file kept, program running"
