@@ -17,8 +17,9 @@ trap 'kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true
 trap 'exit 1' INT TERM
 mkdir -m 700 "$scratch/home" "$scratch/runtime"
 # -noreset: the buses connect before the program does, and a server that resets when its last
-# client leaves would refuse the next one meanwhile.
-Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 3>"$scratch/display" 2>/dev/null &
+# client leaves would refuse the next one meanwhile. The screen is large enough for the window at
+# 200%.
+Xvfb -displayfd 3 -noreset -screen 0 1920x1200x24 3>"$scratch/display" 2>/dev/null &
 xvfb=$!
 for _ in $(seq 100); do
     [[ -s $scratch/display ]] && break
