@@ -26,9 +26,10 @@ for _ in $(seq 100); do
     sleep 0.05
 done
 read -r display <"$scratch/display" || { echo "FAIL: Xvfb did not start" >&2; exit 1; }
-# The session sees only its own processes: Orca will not start beside any other process of the
+# The check sees only its own processes: Orca will not start beside any other process of the
 # user named orca (it asks pgrep), be it the user's own screen reader or another check's. Where
-# the machine gives no process namespace, the session shares the machine's.
+# the machine gives no process namespace, the check shares the machine's. The session bus stays
+# outside, so that it ends as it should and removes its socket.
 isolated=(unshare --pid --kill-child --mount-proc)
 ((EUID == 0)) || isolated+=(--user --map-current-user)
 "${isolated[@]}" true 2>/dev/null || isolated=()
@@ -39,5 +40,5 @@ env -u AT_SPI_BUS_ADDRESS -u WAYLAND_DISPLAY -u XDG_SESSION_TYPE -u SESSION_MANA
     -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_CACHE_HOME -u XDG_STATE_HOME \
     NESTEGG_SCRATCH="$scratch" DISPLAY=":$display" HOME="$scratch/home" TMPDIR="$scratch" \
     XDG_RUNTIME_DIR="$scratch/runtime" GSETTINGS_BACKEND=memory timeout 100 \
-    "${isolated[@]}" dbus-run-session -- bash "$@" || status=$?
+    dbus-run-session -- "${isolated[@]}" bash "$@" || status=$?
 exit "$status"
