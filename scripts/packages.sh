@@ -2,13 +2,22 @@
 # Helpers sourced by run.sh, test.sh and screenshot.sh: what they need installed and how to
 # install it.
 
-# Stops with one line saying what to do as root, where this is not root and has no sudo to ask
-# (Debian installed with a root password has none).
+# Stops with one line saying what to do as root, where this is not root and sudo cannot help: it
+# is not installed (Debian installed with a root password has none), or the user may not use it
+# (is outside the sudo group). sudo -n says which without asking for a password that would be
+# refused anyway; one who may use it is asked then, by as_root.
 need_root() {  # what to do as root, with its command
-    if ((EUID != 0)) && ! command -v sudo >/dev/null; then
-        echo "$0: sudo is not installed; as root, $1, then run $0 again" >&2
-        exit 1
+    ((EUID != 0)) || return 0
+    local why
+    if ! command -v sudo >/dev/null; then
+        why="sudo is not installed"
+    elif [[ $(LC_ALL=C sudo -n -v 2>&1) == *"may not run sudo"* ]]; then
+        why="$(id -un) may not use sudo"
+    else
+        return 0
     fi
+    echo "$0: $why; as root, $1, then run $0 again" >&2
+    exit 1
 }
 
 # Runs a command as root, through sudo when this is not root already.

@@ -31,5 +31,5 @@ ctest --preset default -j"$jobs"
 
 # ---- Windows ----------------------------------------------------------------------------------
 # The calculator cross-built for Windows and tested under Wine, with its installer and zip. The
-# first run on a machine builds Qt for Windows once (12 to 25 minutes); later runs reuse it.
+# first run on a machine builds Qt for Windows once (about 50 minutes); later runs reuse it.
 bash scripts/windows.sh

@@ -60,7 +60,7 @@ cached() {
 
 build_qt() {
     local work=$1 prefix=$2
-    echo "This takes 12 to 25 minutes on two cores, once."
+    echo "This takes about 50 minutes on two busy cores, once."
     if [[ ! -f $work/source.done ]]; then
         fetch_qt_source "$work"
         touch "$work/source.done"

@@ -2,8 +2,8 @@
 # The Windows stage: cross-builds the calculator for 64-bit Windows into build/windows/, with the
 # installer and the portable zip in build/windows/package/, and runs its tests under Wine: the
 # engine's, the file's and the window's (on Qt's windows platform, in a virtual X server), and
-# the installer's round trip. The first run on a machine also builds Qt for Windows (12 to 25
-# minutes on two cores; see windows-libraries.sh); later runs take about two minutes.
+# the installer's round trip. The first run on a machine also builds Qt for Windows (about 50
+# minutes on two busy cores; see windows-libraries.sh); later runs take about two minutes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck source=scripts/packages.sh

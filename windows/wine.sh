@@ -15,6 +15,9 @@ export WINEDEBUG=-all,+debugstr WINEARCH=win64
 # No Mono and Gecko installers asking to be run, and no menu entries or file types written into
 # the desktop of the user running the tests.
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
+# Caches made under Wine (Mesa compiles shaders for Wine's X11 driver) stay in the prefix, not in
+# the home folder of the user running the tests.
+export XDG_CACHE_HOME=$WINEPREFIX/cache
 
 winepath=
 IFS=: read -r -a folders <<<"$dll_folders"

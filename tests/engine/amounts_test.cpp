@@ -53,6 +53,7 @@ TEST(TextToDouble, ReadsNumbersAsTheLocaleWritesThem) {
                  {"40\u202f000", NumberFormat{",", "\u00a0"}, 40000},
                  {"40'000", kSwiss, 40000},
                  {"٤٠٬٠٠٠٫٥", kArabic, 40000.5},
+                 {"٩٨٧٬٦٥٤٬٣٢١", kArabic, 987654321},  // each digit: a locale's 9 went unread
                  {"40,000", kArabic, 40000},
                  {"84,590.75", kArabic, 84590.75},  // a keyboard's "." was refused for "٫"
                  // Negatives as Qt writes them (sv_SE, fa_IR, ar_EG, he_IL, ckb_IQ, ps_AF) were

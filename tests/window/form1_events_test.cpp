@@ -299,6 +299,12 @@ class Form1EventsTest : public QObject, public WindowFixture {
                                             << "\u202e40 years";
         // Half a character was quoted as "?".
         QTest::newRow("half a character") << QStringLiteral("5\xD800") << "5U+D800";
+        // An isolate left open ran on past the quote; a cut split a character in two.
+        QTest::newRow("open isolate") << "\u206740 years"
+                                      << "\u206740 years\u2069";
+        const QString nines(39, QLatin1Char('9'));
+        QTest::newRow("cut through a character")
+            << nines + "\U0001F600 years" << nines + QChar(0x2026);
     }
     void messageShowsTypedTextPlainAndFits() {
         QFETCH(QString, typed);

@@ -3,42 +3,28 @@
 # window's client size, calculates, takes a screenshot, then calculates with letters in an
 # age box and dismisses the message; runs it again under a file size limit and saves a starting
 # balance longer than the limit. Also its title bar and class, and at 200% that it fits the
-# screen. Usage: real_window_check.sh NESTEGG OUTPUT_DIR DESKTOP_ENTRY
+# screen. Usage, in a session of its own (its screen 1920x1200):
+# in_session.sh real_window_check.sh NESTEGG OUTPUT_DIR DESKTOP_ENTRY
 set -euo pipefail
 
-program=${1:?usage: real_window_check.sh NESTEGG OUTPUT_DIR DESKTOP_ENTRY}
-outdir=${2:?usage: real_window_check.sh NESTEGG OUTPUT_DIR DESKTOP_ENTRY}
-entry=${3:?usage: real_window_check.sh NESTEGG OUTPUT_DIR DESKTOP_ENTRY}
+usage="usage: in_session.sh real_window_check.sh NESTEGG OUTPUT_DIR DESKTOP_ENTRY"
+program=${1:?$usage} outdir=${2:?$usage} entry=${3:?$usage}
 pattern='^Dar Uridizo Dodode Vozo Rov  \(v1\.0\)$'  # the caption; message boxes share it
-
-if [[ -z ${NESTEGG_IN_XVFB:-} ]]; then
-    for tool in xvfb-run xdotool xwininfo xprop import; do
-        command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-    done
-    # -noreset: between the program's runs the server has no client, and a server that resets
-    # then refuses the next run's connection.
-    NESTEGG_IN_XVFB=1 exec timeout 100 xvfb-run -a -s "-screen 0 1920x1200x24 -noreset" \
-        bash "$0" "$@"
-fi
+for tool in xdotool xwininfo xprop import; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
 
 mkdir -p "$outdir"
 log="$outdir/real_window.log"
 : >"$log"
 pid=
-scratch=$(mktemp -d)  # the program's home folders and runtime folder
-export XDG_RUNTIME_DIR=$scratch/runtime  # else Qt makes /tmp/runtime-$USER and leaves it
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 stop_program() {
     if [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null; then
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     fi
 }
-cleanup() {
-    stop_program
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
+trap stop_program EXIT
 trap 'exit 1' INT TERM
 
 fail() {
@@ -84,8 +70,7 @@ type_and_expect_message() {
 }
 
 unset QT_QPA_PLATFORM
-mkdir "$scratch/home"
-HOME=$scratch/home "$program" >"$log" 2>&1 &
+"$program" >"$log" 2>&1 &
 pid=$!
 
 window=$(wait_for_windows 1) || fail "the window did not appear"
@@ -111,7 +96,7 @@ type_and_expect_message 148 60 abc 328 256 window_message.png "calculating with 
 stop_program
 
 # At 200% the window, 1224 pixels high, would run off this 1920x1200 screen.
-QT_SCALE_FACTOR=2 HOME=$scratch/home "$program" >"$outdir/real_window_scaled.log" 2>&1 &
+QT_SCALE_FACTOR=2 "$program" >"$outdir/real_window_scaled.log" 2>&1 &
 pid=$!
 window=$(wait_for_windows 1) || fail "the window did not appear at 200%"
 bottom=$(xwininfo -id "$window" | awk '/upper-left Y:/ {y=$4} /Height:/ {print y + $2}')
@@ -121,7 +106,7 @@ stop_program
 # A 1 KiB file size limit, and a starting balance of 1,500 digits: Cancel must report the failed
 # save, keep the earlier file whole and keep the program running.
 log="$outdir/real_window_limited.log"
-home=$scratch/limited
+home=$NESTEGG_SCRATCH/limited
 mkdir "$home"
 printf '12\r\n' >"$home/file1.txt"
 (ulimit -f 1 && HOME=$home exec "$program") >"$log" 2>&1 &
