@@ -67,6 +67,24 @@ double FastestOf(int runs, const engine::NestEggInputs& inputs, const engine::Nu
 const engine::NestEggInputs kReference = ReferenceInputs();
 double gReferenceAtStart = 0;  // milliseconds
 
+// A quiet machine's millisecond, stretched as much as the reference reading is slower now than it
+// was at start: programs beside this one on a shared machine stretch its CPU time too (caches,
+// memory bandwidth).
+struct Round {
+    double fastest;
+    double allowed;
+};
+Round Measured(const engine::NestEggInputs& inputs, const engine::NumberFormat& format) {
+    constexpr double kBudget = 1.0;
+    // A page fault or the sanitizer's own housekeeping can stall one run: the best of five.
+    const double fastest = FastestOf(5, inputs, format, kBudget);
+    if (fastest <= kBudget) {
+        return {fastest, kBudget};
+    }
+    const double now = FastestOf(5, kReference, fuzz::FormatFor(kArabic));
+    return {fastest, kBudget * std::max(1.0, now / gReferenceAtStart)};
+}
+
 }  // namespace
 
 // The first failure thrown pays for loading the unwinder's tables; pay it before timing.
@@ -83,23 +101,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const engine::NumberFormat& format = fuzz::FormatFor(data[0]);
     const engine::NestEggInputs inputs =
         Split(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
-    // A page fault or the sanitizer's own housekeeping can stall one run; only an input that
-    // is slow every time is a slow input.
-    constexpr double kBudget = 1.0;
-    const double fastest = FastestOf(5, inputs, format, kBudget);
-    if (fastest <= kBudget) {
-        return 0;
+    // The load beside this program comes in bursts that can stretch one round several times
+    // over, so a slow input is one over its budget in every round of half a second's worth, or
+    // so far over it in one that no burst explains it.
+    constexpr int kRounds = 20;
+    constexpr timespec kPause{0, 25'000'000};
+    Round round{};
+    for (int tried = 0; tried < kRounds; ++tried) {
+        round = Measured(inputs, format);
+        if (round.fastest <= round.allowed) {
+            return 0;
+        }
+        if (round.fastest > 10 * round.allowed) {
+            break;
+        }
+        nanosleep(&kPause, nullptr);
     }
-    // Programs beside this one on a shared machine stretch its CPU time too (caches, memory
-    // bandwidth), so the millisecond is a quiet machine's: stretched as much as the reference
-    // reading now is against the same reading at start.
-    const double stretch =
-        std::max(1.0, FastestOf(5, kReference, fuzz::FormatFor(kArabic)) / gReferenceAtStart);
-    if (fastest > kBudget * stretch) {
-        std::fprintf(stderr,
-                     "a projection took %.3f ms of CPU time at best (%.3f ms allowed now)\n",
-                     fastest, kBudget * stretch);
-        std::abort();
-    }
-    return 0;
+    std::fprintf(stderr, "a projection took %.3f ms of CPU time at best (%.3f ms allowed now)\n",
+                 round.fastest, round.allowed);
+    std::abort();
 }
