@@ -111,7 +111,9 @@ class Form1MonkeyTest : public QObject, public WindowFixture {
             press.start();
             const bool cancelling = monkey.Below(8) == 0;
             QTest::mouseClick(cancelling ? cancel : calculate, Qt::LeftButton);
-            QVERIFY2(press.elapsed() < 2000, qPrintable(QString("round %1 hung").arg(round)));
+            // A press that hangs; the engine's own speed is the fuzzer's to watch. Cancel waits
+            // for the disk, which a busy machine can hold for seconds.
+            QVERIFY2(press.elapsed() < 10'000, qPrintable(QString("round %1 hung").arg(round)));
 
             if (cancelling) {
                 QCOMPARE(Snapshot(), before);
