@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <algorithm>
+
 #include "engine/projection.h"
 #include "storage/start_balance_file.h"
 #include "window/accessibility.h"
@@ -104,21 +106,26 @@ QString FromEngine(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// The box as a message names it.
+// Each input of the calculation: the box it is typed in and the caption a message names it by.
+struct InputBox {
+    engine::Input input;
+    const char* box;  // its objectName
+    const char* caption;
+};
+constexpr InputBox kInputBoxes[] = {
+    {engine::Input::Rate, "comboRate", QT_TRANSLATE_NOOP("Form1", "Expected Interest Rate")},
+    {engine::Input::CurrentAge, "inCurrentAge", QT_TRANSLATE_NOOP("Form1", "Current Age")},
+    {engine::Input::RetireAge, "inRetireAge", QT_TRANSLATE_NOOP("Form1", "Retirement Age")},
+    {engine::Input::Monthly, "inPayment", QT_TRANSLATE_NOOP("Form1", "Monthly Contribution")},
+    {engine::Input::StartBal, "inStartBal", QT_TRANSLATE_NOOP("Form1", "Starting Balance")},
+};
+
+const InputBox& RowFor(engine::Input input) {
+    return *std::ranges::find(kInputBoxes, input, &InputBox::input);
+}
+
 QString Caption(engine::Input input) {
-    switch (input) {
-        case engine::Input::Rate:
-            return Form1::tr("Expected Interest Rate");
-        case engine::Input::CurrentAge:
-            return Form1::tr("Current Age");
-        case engine::Input::RetireAge:
-            return Form1::tr("Retirement Age");
-        case engine::Input::Monthly:
-            return Form1::tr("Monthly Contribution");
-        case engine::Input::StartBal:
-            break;
-    }
-    return Form1::tr("Starting Balance");
+    return Form1::tr(RowFor(input).caption);
 }
 
 // Where Cancel saves the starting balance, as the user finds it.
@@ -297,19 +304,7 @@ void Form1::ReportCalculationFailure(const engine::ProjectionError& error) {
 }
 
 QWidget* Form1::BoxFor(engine::Input input) const {
-    switch (input) {
-        case engine::Input::Rate:
-            return comboRate;
-        case engine::Input::CurrentAge:
-            return inCurrentAge;
-        case engine::Input::RetireAge:
-            return inRetireAge;
-        case engine::Input::Monthly:
-            return inPayment;
-        case engine::Input::StartBal:
-            return inStartBal;
-    }
-    return inCurrentAge;
+    return findChild<QWidget*>(QLatin1String(RowFor(input).box));
 }
 
 void Form1::ShowMessage(const QString& psText) {
