@@ -1,8 +1,6 @@
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QDir>
 #include <QEvent>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,6 +15,7 @@
 #include "window/click_label.h"
 #include "window/form1.h"
 #include "window/locale_number_format.h"
+#include "window/save_failure_text.h"
 
 namespace {
 
@@ -131,8 +130,7 @@ QString Caption(engine::Input input) {
 // Where Cancel saves the starting balance, as the user finds it.
 QString SavedFileName() {
     const auto path = storage::StartBalanceFilePath();
-    return path ? QDir::toNativeSeparators(QFileInfo(*path).filePath())
-                : Form1::tr("file1.txt in your home folder");
+    return path ? ShownFileName(*path) : Form1::tr("file1.txt in your home folder");
 }
 
 QString Reason(engine::Failure failure) {
@@ -268,9 +266,10 @@ void Form1::Label9_Click() {
 }
 
 void Form1::SaveStartBal() {
-    if (const auto failure = storage::SaveStartBalance(inStartBal->text())) {
-        ShowMessage(tr("The starting balance could not be saved to %1.\n\n%2")
-                        .arg(failure->fileName, failure->reason));
+    if (const auto saved = storage::SaveStartBalance(inStartBal->text()); !saved) {
+        ShowMessage(
+            tr("The starting balance could not be saved to %1.\n\n%2")
+                .arg(ShownFileName(saved.failure().file), SaveFailureReason(saved.failure())));
     } else {
         Announce(Command1, tr("Starting balance saved to %1.").arg(SavedFileName()));
     }
