@@ -1,5 +1,6 @@
 #include "engine/projection.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -41,20 +42,21 @@ constexpr const char* kScenarioNeedsLaterRetirement =
     "At the rate of 20% no monthly contribution can reach a million dollar nest egg unless "
     "retirement is at least a year away.";
 
+// Each input and the text it is read from.
+struct InputText {
+    Input input;
+    std::string NestEggInputs::*text;
+};
+constexpr InputText kInputTexts[] = {
+    {.input = Input::Rate, .text = &NestEggInputs::rateItem},
+    {.input = Input::CurrentAge, .text = &NestEggInputs::currentAge},
+    {.input = Input::RetireAge, .text = &NestEggInputs::retireAge},
+    {.input = Input::Monthly, .text = &NestEggInputs::monthly},
+    {.input = Input::StartBal, .text = &NestEggInputs::startBal},
+};
+
 const std::string& TextOf(const NestEggInputs& inputs, Input input) {
-    switch (input) {
-        case Input::Rate:
-            return inputs.rateItem;
-        case Input::CurrentAge:
-            return inputs.currentAge;
-        case Input::RetireAge:
-            return inputs.retireAge;
-        case Input::Monthly:
-            return inputs.monthly;
-        case Input::StartBal:
-            break;
-    }
-    return inputs.startBal;
+    return inputs.*std::ranges::find(kInputTexts, input, &InputText::input)->text;
 }
 
 // Runs `step`, turning its failure into one that names the input to fix.

@@ -10,11 +10,11 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
 # The cross compiler, Wine, the installer maker, the tools that fetch and build Qt's source, the
-# virtual screen with the tools that drive, photograph and read it, and the reader of the
-# program's manifest.
+# virtual screen with the tools that drive, photograph and read it, the reader of the program's
+# manifest and the zip maker.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 nsis dpkg-dev patch
     xz-utils qt6-base-dev googletest fonts-liberation xvfb xdotool imagemagick tesseract-ocr
-    tesseract-ocr-eng python3-pefile)
+    tesseract-ocr-eng python3-pefile zip)
 ensure_packages "${WINDOWS_PACKAGES[@]}"
 
 mapfile -t libraries < <(bash scripts/windows-libraries.sh)

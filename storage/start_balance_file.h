@@ -4,19 +4,15 @@
 #include <QString>
 
 #include <filesystem>
-#include <optional>
+
+#include "storage/result.h"
 
 namespace storage {
 
 // file1.txt in the home folder: $HOME, or the password database's entry when HOME is unset or
-// empty, byte for byte (a folder named on an older system need not be valid UTF-8), none when
-// neither names one; on Windows in the profile folder, %USERPROFILE%.
-std::optional<std::filesystem::path> StartBalanceFilePath();
-
-struct SaveFailure {
-    QString fileName;  // with the platform's own separators, ready to show
-    QString reason;    // a sentence, ending with a full stop
-};
+// empty, byte for byte (a folder named on an older system need not be valid UTF-8), NoHomeFolder
+// when neither names one; on Windows in the profile folder, %USERPROFILE%.
+Result<std::filesystem::path> StartBalanceFilePath();
 
 // Writes psText and a carriage return and line feed, composed (Unicode NFC) and in the
 // character set of the locale the application runs in (on Windows its ANSI code page); where
@@ -32,10 +28,9 @@ struct SaveFailure {
 // rename) the file is written in place, and a failure at any step puts its old bytes back. A
 // file the user may not write is refused, and so is a link another user made in a sticky folder
 // that anyone may write to.
-[[nodiscard]] std::optional<SaveFailure> SaveStartBalance(const QString& psText,
-                                                          const std::filesystem::path& fileName);
+Result<> SaveStartBalance(const QString& psText, const std::filesystem::path& fileName);
 
 // The same, to StartBalanceFilePath().
-[[nodiscard]] std::optional<SaveFailure> SaveStartBalance(const QString& psText);
+Result<> SaveStartBalance(const QString& psText);
 
 }  // namespace storage

@@ -1,7 +1,6 @@
 #include "storage/unix_file.h"
 
 #include <QByteArrayList>
-#include <QFile>
 #include <QRandomGenerator>
 
 #include <dirent.h>
@@ -17,12 +16,11 @@
 #include <cstdlib>
 #include <memory>
 #include <utility>
-#include <variant>
 
 namespace storage::unix_file {
 namespace {
 
-using Reason = QString;
+using Kind = Failure::Kind;
 
 constexpr int kMostLinks = 40;  // as many as the kernel follows in one name
 // Attempts at a call that a signal cuts short, and at a save whose file another save replaces
@@ -95,28 +93,28 @@ bool MayFollow(const Place& place, const struct stat& link) {
 }
 
 // Opens the next folder on the way ("/": the root), with what the rule for links needs of it.
-std::optional<Reason> Enter(Place& place, const QByteArray& name) {
+Result<> Enter(Place& place, const QByteArray& name) {
     const int from = place.folder ? place.folder.get() : AT_FDCWD;
     place.folder =
         Descriptor(openat(from, name.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!place.folder || fstat(place.folder.get(), &place.folderStatus) != 0) {
-        return SystemError();
+        return SystemFailure();
     }
     if (name == "/") {
         place.folderPath.clear();
     } else if (name != ".") {
         place.folderPath += '/' + name;
     }
-    return std::nullopt;
+    return {};
 }
 
 // One part of the name at a time, so that the rule holds for the links among the folders too.
-std::variant<Place, Reason> Follow(const QByteArray& fileName) {
+Result<Place> Follow(const QByteArray& fileName) {
     Place place;
     place.folderPath = ".";
     QByteArrayList rest = fileName.split('/');
-    std::optional<Reason> failed = Enter(place, fileName.startsWith('/') ? "/" : ".");
-    for (int links = 0; !failed;) {
+    Result<> entered = Enter(place, fileName.startsWith('/') ? "/" : ".");
+    for (int links = 0; entered;) {
         const QByteArray name = rest.takeFirst();
         struct stat status {};
         if (name.isEmpty()) {
@@ -127,53 +125,52 @@ std::variant<Place, Reason> Follow(const QByteArray& fileName) {
         } else if (fstatat(place.folder.get(), name.constData(), &status, AT_SYMLINK_NOFOLLOW) !=
                    0) {
             if (errno != ENOENT || !rest.isEmpty()) {
-                return SystemError();
+                return SystemFailure();
             }
             place.name = name;
             return place;
         } else if (S_ISLNK(status.st_mode)) {
             if (++links > kMostLinks) {
-                return SystemError(ELOOP);
+                return SystemFailure(ELOOP);
             }
             if (!MayFollow(place, status)) {
-                return QStringLiteral(
-                    "The name leads through another user's link in a shared folder; it was not "
-                    "followed.");
+                return Failure{.kind = Kind::OthersLink};
             }
             QByteArray target(PATH_MAX, Qt::Uninitialized);
             const ssize_t size = readlinkat(place.folder.get(), name.constData(), target.data(),
                                             size_t(target.size()));
             if (size < 0) {
-                return SystemError();
+                return SystemFailure();
             }
             target.truncate(size);
             rest = target.split('/') + rest;
             if (target.startsWith('/')) {
-                failed = Enter(place, "/");
+                entered = Enter(place, "/");
             }
         } else if (rest.isEmpty()) {
             place.name = name;
             place.found = status;
             return place;
         } else {
-            failed = Enter(place, name);
+            entered = Enter(place, name);
         }
     }
-    return *failed;
+    return entered.failure();
 }
 
-Reason NotAnOrdinaryFile(const Place& place, mode_t mode) {
+Failure NotAnOrdinaryFile(const Place& place, mode_t mode) {
     QByteArray path = place.folderPath + '/' + place.name;
     if (char* resolved = realpath(path.constData(), nullptr)) {
         path = resolved;
         std::free(resolved);
     }
-    const QString kind = S_ISDIR(mode)    ? QStringLiteral("a folder")
-                         : S_ISFIFO(mode) ? QStringLiteral("a named pipe")
-                         : S_ISSOCK(mode) ? QStringLiteral("a socket")
-                                          : QStringLiteral("a device");
-    return QStringLiteral("%1 is %2, not an ordinary file; it was left as it is.")
-        .arg(QFile::decodeName(path), kind);
+    using Type = Failure::FileType;
+    return Failure{.kind = Kind::NotAnOrdinaryFile,
+                   .found = path.toStdString(),
+                   .foundType = S_ISDIR(mode)    ? Type::Folder
+                                : S_ISFIFO(mode) ? Type::NamedPipe
+                                : S_ISSOCK(mode) ? Type::Socket
+                                                 : Type::Device};
 }
 
 // The file as it is before the save, opened once: what was checked is what gets written.
@@ -183,7 +180,7 @@ struct Existing {
     struct stat status {};
 };
 
-std::variant<Existing, Reason> OpenExisting(const Place& place) {
+Result<Existing> OpenExisting(const Place& place) {
     Existing file;
     for (const int access : {O_RDWR, O_WRONLY}) {
         file.fd = Descriptor(openat(place.folder.get(), place.name.constData(),
@@ -195,10 +192,10 @@ std::variant<Existing, Reason> OpenExisting(const Place& place) {
     }
     // Replacing a file the user may not write (one made read-only) would overrule its mode.
     if (!file.fd && errno == EACCES) {
-        return QStringLiteral("You may not write to this file; it was left as it is.");
+        return Failure{.kind = Kind::ReadOnly};
     }
     if (!file.fd || fstat(file.fd.get(), &file.status) != 0) {
-        return SystemError();
+        return SystemFailure();
     }
     if (!S_ISREG(file.status.st_mode)) {
         return NotAnOrdinaryFile(place, file.status.st_mode);
@@ -208,73 +205,74 @@ std::variant<Existing, Reason> OpenExisting(const Place& place) {
 
 // Two saves of one file, by this program or another copy of it, take turns instead of mixing
 // their lines; a program that keeps the file locked is waited for five seconds at most.
-std::optional<Reason> Lock(int fd) {
+Result<> Lock(int fd) {
     struct flock whole {};
     whole.l_type = F_WRLCK;
     whole.l_whence = SEEK_SET;
     for (int wait = 0; wait < 500; ++wait) {
         if (fcntl(fd, F_OFD_SETLK, &whole) == 0 || errno == ENOLCK || errno == EINVAL) {
-            return std::nullopt;  // locked, or a file system without locks: nothing to wait for
+            return {};  // locked, or a file system without locks: nothing to wait for
         }
         if (errno != EAGAIN && errno != EACCES) {
-            return SystemError();
+            return SystemFailure();
         }
         const timespec moment{0, 10'000'000};
         nanosleep(&moment, nullptr);
     }
-    return QStringLiteral(
-        "Another program kept the file locked for five seconds; it was left as it is.");
+    return Failure{.kind = Kind::Locked};
 }
 
 // pread or pwrite of all the bytes from the start of the file.
 template <typename Transfer, typename Byte>
-std::optional<Reason> Whole(Transfer transfer, int fd, Byte* bytes, qsizetype size) {
+Result<> Whole(Transfer transfer, int fd, Byte* bytes, qsizetype size) {
     for (qsizetype done = 0; done < size;) {
         const ssize_t count =
             Retried([&] { return transfer(fd, bytes + done, size_t(size - done), off_t(done)); });
         if (count <= 0) {
-            return SystemError(count == 0 ? EIO : errno);
+            return SystemFailure(count == 0 ? EIO : errno);
         }
         done += count;
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<Reason> Flushed(int fd) {
-    return Retried([&] { return fsync(fd); }) == 0 ? std::nullopt : std::optional(SystemError());
+Result<> Flushed(int fd) {
+    if (Retried([&] { return fsync(fd); }) != 0) {
+        return SystemFailure();
+    }
+    return {};
 }
 
 // Every old byte and the old length, after a failure at any step.
 bool PutBack(int fd, const QByteArray& old, qsizetype writtenSize) {
-    const bool back = !Whole(pwrite, fd, old.constData(), old.size()) &&
+    const bool back = Whole(pwrite, fd, old.constData(), old.size()) &&
                       (writtenSize <= old.size() || ftruncate(fd, off_t(old.size())) == 0);
-    (void)Flushed(fd);  // the reason already tells of the failure that led here
+    (void)Flushed(fd);  // the failure that led here is the one to report
     return back;
 }
 
 // Overwrites without cutting the file first, so that until the whole line is in, the old length
 // stands; the old bytes, all of them, are kept to put back.
-std::optional<Reason> WriteInPlace(const QByteArray& bytes, const Existing& file) {
+Result<> WriteInPlace(const QByteArray& bytes, const Existing& file) {
     if (!file.readWrite) {
-        return SystemError(EACCES);
+        return SystemFailure(EACCES);
     }
     const int fd = file.fd.get();
     QByteArray old(qsizetype(file.status.st_size), Qt::Uninitialized);
-    if (auto failed = Whole(pread, fd, old.data(), old.size())) {
-        return failed;
+    if (auto read = Whole(pread, fd, old.data(), old.size()); !read) {
+        return read;
     }
-    auto failed = Whole(pwrite, fd, bytes.constData(), bytes.size());
-    if (!failed && bytes.size() < old.size() && ftruncate(fd, off_t(bytes.size())) != 0) {
-        failed = SystemError();
+    auto written = Whole(pwrite, fd, bytes.constData(), bytes.size());
+    if (written && bytes.size() < old.size() && ftruncate(fd, off_t(bytes.size())) != 0) {
+        written = SystemFailure();
     }
-    if (!failed) {
-        failed = Flushed(fd);
+    if (written) {
+        written = Flushed(fd);
     }
-    if (failed && !PutBack(fd, old, bytes.size())) {
-        *failed += QStringLiteral(
-            " Putting the earlier line back failed too, so the file may hold parts of both.");
+    if (!written && !PutBack(fd, old, bytes.size())) {
+        written.failure().putBackFailed = true;
     }
-    return failed;
+    return written;
 }
 
 // None when the list cannot be read; empty where the file system keeps no attributes.
@@ -385,6 +383,9 @@ class NewFile {
                 }
             }
         }
+        if (!fd_) {
+            made_ = SystemFailure();
+        }
     }
     ~NewFile() {
         if (!temporary_.isEmpty()) {
@@ -394,29 +395,29 @@ class NewFile {
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
 
-    explicit operator bool() const { return bool(fd_); }
+    const Result<>& Made() const { return made_; }
     int fd() const { return fd_.get(); }
 
     // Over the old file by a rename; where there was none, unnamed, by a link that fails with
     // EEXIST if another save made one meanwhile.
-    bool Name(bool over) {
+    Result<> Name(bool over) {
         const int folder = place_.folder.get();
         if (temporary_.isEmpty()) {
             const QByteArray name = over ? TemporaryName(place_.name) : place_.name;
             if (linkat(AT_FDCWD, ThroughProc().constData(), folder, name.constData(),
                        AT_SYMLINK_FOLLOW) != 0) {
-                return false;
+                return SystemFailure();
             }
             if (!over) {
-                return true;
+                return {};
             }
             temporary_ = name;
         }
         if (renameat(folder, temporary_.constData(), folder, place_.name.constData()) != 0) {
-            return false;
+            return SystemFailure();
         }
         temporary_.clear();
-        return true;
+        return {};
     }
 
   private:
@@ -425,35 +426,35 @@ class NewFile {
     const Place& place_;
     QByteArray temporary_;  // empty: unnamed, or named as the file it replaces
     Descriptor fd_;
+    Result<> made_;
 };
 
 // How far a save got: done; to start again, another save having given the name a file meanwhile;
 // or to write in place, a new file being unable to keep all that the old one was.
 enum class Outcome { Saved, Again, InPlace };
 
-std::variant<Outcome, Reason> Replace(const QByteArray& bytes, const Place& place,
-                                      const Existing* file) {
+Result<Outcome> Replace(const QByteArray& bytes, const Place& place, const Existing* file) {
     // Private until the old file's mode is carried over.
     NewFile replacement(place, file ? 0600 : 0666);
-    if (!replacement) {
+    if (!replacement.Made()) {
         // The folder takes no new file (no right to add one, or no room): write in place.
-        return file ? std::variant<Outcome, Reason>(Outcome::InPlace) : SystemError();
+        return file ? Result<Outcome>(Outcome::InPlace) : replacement.Made().failure();
     }
-    if (auto failed = Whole(pwrite, replacement.fd(), bytes.constData(), bytes.size())) {
-        return *failed;
+    if (auto written = Whole(pwrite, replacement.fd(), bytes.constData(), bytes.size()); !written) {
+        return written.failure();
     }
     // Metadata after the bytes: a write by a user other than root drops set-user-ID bits.
     if (file && !CarryOver(*file, replacement.fd())) {
         return Outcome::InPlace;
     }
-    if (auto failed = Flushed(replacement.fd())) {
-        return *failed;
+    if (auto flushed = Flushed(replacement.fd()); !flushed) {
+        return flushed.failure();
     }
-    if (!replacement.Name(file != nullptr)) {
+    if (auto named = replacement.Name(file != nullptr); !named) {
         if (file) {
             return Outcome::InPlace;  // the rename was refused
         }
-        return errno == EEXIST ? std::variant<Outcome, Reason>(Outcome::Again) : SystemError();
+        return named.failure().code == EEXIST ? Result<Outcome>(Outcome::Again) : named.failure();
     }
     return Outcome::Saved;
 }
@@ -466,7 +467,7 @@ bool MayReplace(const Place& place, const struct stat& file) {
            saver == place.folderStatus.st_uid;
 }
 
-std::variant<Outcome, Reason> SaveTo(const QByteArray& bytes, const Place& place) {
+Result<Outcome> SaveTo(const QByteArray& bytes, const Place& place) {
     if (!place.found) {
         return Replace(bytes, place, nullptr);
     }
@@ -474,12 +475,12 @@ std::variant<Outcome, Reason> SaveTo(const QByteArray& bytes, const Place& place
         return NotAnOrdinaryFile(place, place.found->st_mode);
     }
     auto opened = OpenExisting(place);
-    if (const auto* reason = std::get_if<Reason>(&opened)) {
-        return *reason;
+    if (!opened) {
+        return opened.failure();
     }
-    Existing& file = std::get<Existing>(opened);
-    if (auto failed = Lock(file.fd.get())) {
-        return *failed;
+    Existing& file = *opened;
+    if (auto locked = Lock(file.fd.get()); !locked) {
+        return locked.failure();
     }
     // Locked, the file is still the one the name leads to unless another save replaced it.
     struct stat named {};
@@ -488,45 +489,43 @@ std::variant<Outcome, Reason> SaveTo(const QByteArray& bytes, const Place& place
         return Outcome::Again;
     }
     if (fstat(file.fd.get(), &file.status) != 0) {  // as the other save left it
-        return SystemError();
+        return SystemFailure();
     }
     RemoveLeftovers(place);
     if (file.status.st_nlink == 1 && MayReplace(place, file.status)) {
-        const auto replaced = Replace(bytes, place, &file);
-        if (std::holds_alternative<Reason>(replaced) ||
-            std::get<Outcome>(replaced) != Outcome::InPlace) {
+        auto replaced = Replace(bytes, place, &file);
+        if (!replaced || *replaced != Outcome::InPlace) {
             return replaced;
         }
     }
-    if (auto failed = WriteInPlace(bytes, file)) {
-        return *failed;
+    if (auto written = WriteInPlace(bytes, file); !written) {
+        return written.failure();
     }
     return Outcome::Saved;
 }
 
 }  // namespace
 
-QString SystemError(int error) {
-    return qt_error_string(error) + QLatin1Char('.');
+Failure SystemFailure(int error) {
+    return Failure{.kind = Kind::System, .code = error};
 }
 
-std::optional<QString> Save(const QByteArray& bytes, const std::filesystem::path& fileName) {
+Result<> Save(const QByteArray& bytes, const std::filesystem::path& fileName) {
     [[maybe_unused]] const FileSizeSignalIgnored duringTheSave;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const auto followed = Follow(QByteArray::fromStdString(fileName.native()));
-        if (const auto* reason = std::get_if<Reason>(&followed)) {
-            return *reason;
+        if (!followed) {
+            return followed.failure();
         }
-        const auto saved = SaveTo(bytes, std::get<Place>(followed));
-        if (const auto* reason = std::get_if<Reason>(&saved)) {
-            return *reason;
+        const auto saved = SaveTo(bytes, *followed);
+        if (!saved) {
+            return saved.failure();
         }
-        if (std::get<Outcome>(saved) == Outcome::Saved) {
-            return std::nullopt;
+        if (*saved == Outcome::Saved) {
+            return {};
         }
     }
-    return QStringLiteral(
-        "Other programs kept replacing the file during the save; it was left as they made it.");
+    return Failure{.kind = Kind::KeptReplaced};
 }
 
 }  // namespace storage::unix_file

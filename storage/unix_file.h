@@ -2,23 +2,23 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
 
 #include <cerrno>
 #include <filesystem>
-#include <optional>
+
+#include "storage/result.h"
 
 namespace storage::unix_file {
 
-// An errno value as a sentence to show: "No space left on device."
-QString SystemError(int error = errno);
+// The system call that just failed, or the errno value given.
+Failure SystemFailure(int error = errno);
 
-// Puts bytes into the file the name leads to, following links, and tells why when it cannot.
+// Puts bytes into the file the name leads to, following links, or fails and says why.
 // Only an ordinary file the user may write, or no file yet, is written. The new bytes go into a
 // new file, unnamed until it is whole, renamed over the old one when that keeps every name, the
 // owner, group, mode, ACL and extended attributes of the old one; otherwise they are written in
 // place, and a failure at any step, the flush included, puts the old bytes and length back. Two
 // saves of one file take turns.
-std::optional<QString> Save(const QByteArray& bytes, const std::filesystem::path& fileName);
+Result<> Save(const QByteArray& bytes, const std::filesystem::path& fileName);
 
 }  // namespace storage::unix_file

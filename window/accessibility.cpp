@@ -19,14 +19,7 @@ class AccessibleLink : public QAccessibleWidget {
     explicit AccessibleLink(ClickLabel* link) : QAccessibleWidget(link, QAccessible::Link) {}
 
     QString text(QAccessible::Text kind) const override {
-        switch (kind) {
-            case QAccessible::Name:
-                return Link()->text();
-            case QAccessible::Description:
-                return QObject::tr("Opens the publisher's web page");
-            default:
-                return QAccessibleWidget::text(kind);
-        }
+        return kind == QAccessible::Name ? Link()->text() : QAccessibleWidget::text(kind);
     }
     QAccessible::State state() const override {
         QAccessible::State linkState = QAccessibleWidget::state();

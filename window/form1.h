@@ -3,27 +3,28 @@
 // The names look old-fashioned on purpose. The controls keep the names the window was designed
 // with (inCurrentAge, Command2, Label9), and each handler is named after its control and event
 // (Command2_Click, comboRate_Change), so the code, its tests and what accessibility tools see all
-// use the same words. Positions and sizes are kept in twips, 1/1440 inch, the unit the layout
-// was drawn in: the control table can be checked against the design figure for figure, and at
-// 96 dots per inch 15 twips make one pixel.
+// use the same words. The controls are drawn in form1.ui, which Qt Designer opens and uic compiles
+// into Ui::Form1; the window inherits it, so the handlers reach the controls by their names. The
+// layout was drawn in twips, 1/1440 inch; the form holds it in pixels at 96 dots per inch, 15
+// twips each.
 #pragma once
 
 #include <QWidget>
 
 #include <functional>
 
-class ClickLabel;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
+// moc needs nothing of the form. Left to read it, moc would do so only when uic happened to
+// write it first, and two builds of one source would differ.
+#ifndef Q_MOC_RUN
+#include "ui_form1.h"
+#endif
 
 namespace engine {
 class ProjectionError;
 enum class Input;
 }  // namespace engine
 
-class Form1 : public QWidget {
+class Form1 : public QWidget, private Ui::Form1 {
     Q_OBJECT
 
   public:
@@ -56,17 +57,4 @@ class Form1 : public QWidget {
     void ShowMessage(const QString& psText);
 
     MessageHook messageHook_;
-
-    QLineEdit* inCurrentAge = nullptr;
-    QLineEdit* inRetireAge = nullptr;
-    QLineEdit* inStartBal = nullptr;
-    QLineEdit* inPayment = nullptr;
-    QComboBox* comboRate = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QLabel* Label7 = nullptr;
-    ClickLabel* Label9 = nullptr;
-    QLabel* labelResult1 = nullptr;
-    QLabel* labelResult2 = nullptr;
-    QLabel* labelResult3 = nullptr;
 };

@@ -1,13 +1,13 @@
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QDir>
 #include <QEvent>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
+
+#include <algorithm>
 
 #include "engine/projection.h"
 #include "storage/start_balance_file.h"
@@ -15,6 +15,7 @@
 #include "window/click_label.h"
 #include "window/form1.h"
 #include "window/locale_number_format.h"
+#include "window/save_failure_text.h"
 
 namespace {
 
@@ -104,28 +105,32 @@ QString FromEngine(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// The box as a message names it.
+// Each input of the calculation: the box it is typed in and the caption a message names it by.
+struct InputBox {
+    engine::Input input;
+    const char* box;  // its objectName
+    const char* caption;
+};
+constexpr InputBox kInputBoxes[] = {
+    {engine::Input::Rate, "comboRate", QT_TRANSLATE_NOOP("Form1", "Expected Interest Rate")},
+    {engine::Input::CurrentAge, "inCurrentAge", QT_TRANSLATE_NOOP("Form1", "Current Age")},
+    {engine::Input::RetireAge, "inRetireAge", QT_TRANSLATE_NOOP("Form1", "Retirement Age")},
+    {engine::Input::Monthly, "inPayment", QT_TRANSLATE_NOOP("Form1", "Monthly Contribution")},
+    {engine::Input::StartBal, "inStartBal", QT_TRANSLATE_NOOP("Form1", "Starting Balance")},
+};
+
+const InputBox& RowFor(engine::Input input) {
+    return *std::ranges::find(kInputBoxes, input, &InputBox::input);
+}
+
 QString Caption(engine::Input input) {
-    switch (input) {
-        case engine::Input::Rate:
-            return Form1::tr("Expected Interest Rate");
-        case engine::Input::CurrentAge:
-            return Form1::tr("Current Age");
-        case engine::Input::RetireAge:
-            return Form1::tr("Retirement Age");
-        case engine::Input::Monthly:
-            return Form1::tr("Monthly Contribution");
-        case engine::Input::StartBal:
-            break;
-    }
-    return Form1::tr("Starting Balance");
+    return Form1::tr(RowFor(input).caption);
 }
 
 // Where Cancel saves the starting balance, as the user finds it.
 QString SavedFileName() {
     const auto path = storage::StartBalanceFilePath();
-    return path ? QDir::toNativeSeparators(QFileInfo(*path).filePath())
-                : Form1::tr("file1.txt in your home folder");
+    return path ? ShownFileName(*path) : Form1::tr("file1.txt in your home folder");
 }
 
 QString Reason(engine::Failure failure) {
@@ -261,9 +266,10 @@ void Form1::Label9_Click() {
 }
 
 void Form1::SaveStartBal() {
-    if (const auto failure = storage::SaveStartBalance(inStartBal->text())) {
-        ShowMessage(tr("The starting balance could not be saved to %1.\n\n%2")
-                        .arg(failure->fileName, failure->reason));
+    if (const auto saved = storage::SaveStartBalance(inStartBal->text()); !saved) {
+        ShowMessage(
+            tr("The starting balance could not be saved to %1.\n\n%2")
+                .arg(ShownFileName(saved.failure().file), SaveFailureReason(saved.failure())));
     } else {
         Announce(Command1, tr("Starting balance saved to %1.").arg(SavedFileName()));
     }
@@ -297,19 +303,7 @@ void Form1::ReportCalculationFailure(const engine::ProjectionError& error) {
 }
 
 QWidget* Form1::BoxFor(engine::Input input) const {
-    switch (input) {
-        case engine::Input::Rate:
-            return comboRate;
-        case engine::Input::CurrentAge:
-            return inCurrentAge;
-        case engine::Input::RetireAge:
-            return inRetireAge;
-        case engine::Input::Monthly:
-            return inPayment;
-        case engine::Input::StartBal:
-            return inStartBal;
-    }
-    return inCurrentAge;
+    return findChild<QWidget*>(QLatin1String(RowFor(input).box));
 }
 
 void Form1::ShowMessage(const QString& psText) {

@@ -1,11 +1,17 @@
 # Run at build time with cmake -P: installs the program into a fresh folder under WORK and packs
-# that folder into the NSIS installer SETUP and the zip ZIP. The installer's file lists are
-# written from the folder itself, so that the uninstaller removes exactly what was installed.
+# that folder into the NSIS installer SETUP and the zip ZIP, dated EPOCH where it is given. The
+# installer's file lists are written from the folder itself, so that the uninstaller removes
+# exactly what was installed.
 foreach(variable BUILD WORK STRIP NSI SETUP ZIP PRODUCT PUBLISHER VERSION)
     if("${${variable}}" STREQUAL "")
         message(FATAL_ERROR "package.cmake needs -D${variable}=...")
     endif()
 endforeach()
+
+# Stripping stamps each program and library with the time, or with SOURCE_DATE_EPOCH.
+if(EPOCH)
+    set(ENV{SOURCE_DATE_EPOCH} ${EPOCH})
+endif()
 
 file(REMOVE_RECURSE ${WORK})
 set(folder nestegg-${VERSION})
@@ -18,6 +24,11 @@ list(SORT files)
 foreach(file IN LISTS files)
     execute_process(COMMAND ${STRIP} --strip-unneeded ${root}/${file} COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
+# The installer and the zip keep each file's date: the commit's.
+if(EPOCH)
+    execute_process(COMMAND touch -d @${EPOCH} ${files} WORKING_DIRECTORY ${root}
+                    COMMAND_ERROR_IS_FATAL ANY)
+endif()
 
 set(install "")
 set(uninstall "")
@@ -53,6 +64,12 @@ execute_process(
             -DINSTALL_FILES=${WORK}/install.nsh -DUNINSTALL_FILES=${WORK}/uninstall.nsh
             -DOUTFILE=${SETUP} ${NSI}
     COMMAND_ERROR_IS_FATAL ANY)
+# The files in a fixed order, and no more of them than their names, sizes, contents and dates,
+# so that the same commit packs the same zip.
 file(REMOVE ${ZIP})
-execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${ZIP} --format=zip ${folder}
-                WORKING_DIRECTORY ${WORK} COMMAND_ERROR_IS_FATAL ANY)
+list(TRANSFORM files PREPEND ${folder}/)
+list(JOIN files "\n" listed)
+file(WRITE ${WORK}/zip_files.txt "${listed}\n")
+execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=UTC zip -X -D -q ${ZIP} -@
+                INPUT_FILE ${WORK}/zip_files.txt WORKING_DIRECTORY ${WORK}
+                COMMAND_ERROR_IS_FATAL ANY)

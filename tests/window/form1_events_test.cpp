@@ -13,6 +13,7 @@
 #include <QTextLayout>
 #include <QUrl>
 
+#include "window/save_failure_text.h"
 #include "window_test_support.h"
 
 namespace {
@@ -406,6 +407,63 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QCOMPARE(Snapshot(), before);
         QVERIFY(Window().isVisible());
         QVERIFY(QFileInfo(SavedFile()).isDir());
+    }
+
+    // Fails when the words for a failed save change: storage tells what failed, the window says it.
+    void saveFailureReasons_data() {
+        using Kind = storage::Failure::Kind;
+        QTest::addColumn<storage::Failure>("failure");
+        QTest::addColumn<QString>("reason");
+        const auto row = [](const char* name, const storage::Failure& failure, const char* reason) {
+            QTest::newRow(name) << failure << QString::fromUtf8(reason);
+        };
+#ifndef Q_OS_WIN  // errno values are Unix's own
+        row("full file system", {.kind = Kind::System, .code = ENOSPC}, "No space left on device.");
+        row("old line not put back", {.kind = Kind::System, .code = ENOSPC, .putBackFailed = true},
+            "No space left on device. Putting the earlier line back failed too, so the file may "
+            "hold parts of both.");
+#endif
+        row("Qt's words, full stop added", {.kind = Kind::QtFile, .systemText = "Access denied"},
+            "Access denied.");
+        row("no home folder", {.kind = Kind::NoHomeFolder},
+            "No home folder is known: HOME is unset or empty, and the password database has no "
+            "entry for this user.");
+        row("half a character", {.kind = Kind::HalfCharacter, .character = 0xD800},
+            "The text holds U+D800, half of a character without its other half (as a broken "
+            "paste can leave); no character set can write it.");
+        row("euro outside Latin-1",
+            {.kind = Kind::NotInLocaleCharset, .character = U'€', .characterSet = "ISO-8859-1"},
+            "The character \"€\" (U+20AC) cannot be written in ISO-8859-1, the character set of "
+            "the current locale.");
+        row("no converter", {.kind = Kind::UnknownCharacterSet, .characterSet = "X-1"},
+            "This system cannot write X-1, the character set of the current locale.");
+        row("best fit", {.kind = Kind::NotInCodePage, .character = U'Ł', .characterSet = "1252"},
+            "The character \"Ł\" (U+0141) cannot be written in code page 1252, the character "
+            "set of this system's language settings.");
+        row("text not in the code page", {.kind = Kind::TextNotInCodePage, .characterSet = "1252"},
+            "The text cannot be written in code page 1252.");
+        row("another user's link", {.kind = Kind::OthersLink},
+            "The name leads through another user's link in a shared folder; it was not "
+            "followed.");
+        using Type = storage::Failure::FileType;
+        row("a pipe", {.kind = Kind::NotAnOrdinaryFile, .found = "p", .foundType = Type::NamedPipe},
+            "p is a named pipe, not an ordinary file; it was left as it is.");
+        row("a folder", {.kind = Kind::NotAnOrdinaryFile, .found = "d", .foundType = Type::Folder},
+            "d is a folder, not an ordinary file; it was left as it is.");
+        row("read-only", {.kind = Kind::ReadOnly},
+            "You may not write to this file; it was left as it is.");
+        row("locked", {.kind = Kind::Locked},
+            "Another program kept the file locked for five seconds; it was left as it is.");
+        row("kept replaced", {.kind = Kind::KeptReplaced},
+            "Other programs kept replacing the file during the save; it was left as they made "
+            "it.");
+        row("short write", {.kind = Kind::ShortWrite, .written = 3, .size = 8},
+            "Only 3 of 8 bytes could be written.");
+    }
+    void saveFailureReasons() {
+        QFETCH(storage::Failure, failure);
+        QFETCH(QString, reason);
+        QCOMPARE(SaveFailureReason(failure), reason);
     }
 
     void linkOpensThePublisherPage() {
