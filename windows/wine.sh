@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in a Wine prefix of the build's own, never ~/.wine; ctest
-# runs the Windows tests through it. The prefix is made on first use, with Arial and Times New
-# Roman drawn by the Liberation fonts: Wine has neither, and without a stand-in a window asking
-# for them draws no text at all.
+# runs the Windows tests through it. The prefix is made on first use, with the settings in
+# wine.reg.
 # Usage: wine.sh PREFIX DLL_FOLDERS PROGRAM [ARGUMENT...]
 # DLL_FOLDERS, Unix folders joined by ":", go on the program's path (Qt's and MinGW's DLLs).
 set -euo pipefail
@@ -26,16 +25,18 @@ for folder in "${folders[@]}"; do
 done
 export WINEPATH=$winepath
 
-if [[ ! -f $WINEPREFIX/nestegg-ready ]]; then
+# The prefix takes the settings in wine.reg when it is made, and again whenever they change.
+settings=$(dirname "$0")/wine.reg
+applied=$WINEPREFIX/nestegg-settings.reg
+if ! cmp -s "$settings" "$applied"; then
     mkdir -p "$WINEPREFIX"
     exec {lock}>"$WINEPREFIX.lock"
     flock "$lock"
-    if [[ ! -f $WINEPREFIX/nestegg-ready ]]; then
-        wineboot --init >/dev/null 2>&1
-        replacements='HKCU\Software\Wine\Fonts\Replacements'
-        wine reg add "$replacements" /v Arial /d "Liberation Sans" /f >/dev/null 2>&1
-        wine reg add "$replacements" /v "Times New Roman" /d "Liberation Serif" /f >/dev/null 2>&1
-        touch "$WINEPREFIX/nestegg-ready"
+    if ! cmp -s "$settings" "$applied"; then
+        # Wine's background programs, started here, live on: they must not inherit the lock.
+        wineboot --init >/dev/null 2>&1 {lock}>&-
+        wine regedit /S "$(winepath -w "$settings" {lock}>&-)" >/dev/null 2>&1 {lock}>&-
+        cp "$settings" "$applied"
     fi
     exec {lock}>&-
 fi
