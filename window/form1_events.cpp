@@ -83,8 +83,8 @@ QString FitForScreen(const QString& psText) {
 }
 
 // The engine reads UTF-8, which cannot hold half a character (a lone surrogate, as a broken
-// paste can leave). The half goes in by its code, "U+D800", as the save's message names it, so
-// that a message quoting the text shows that rather than a "?".
+// paste can leave). The half goes in by its code, as the save's message names it, so that a
+// message quoting the text shows that rather than a "?".
 std::string ToEngine(const QString& text) {
     QString named;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -93,7 +93,7 @@ std::string ToEngine(const QString& text) {
             named += c;
             named += text.at(++i);
         } else if (c.isSurrogate()) {
-            named += QStringLiteral("U+") + QString::number(c.unicode(), 16).toUpper();
+            named += CodePointName(c.unicode());
         } else {
             named += c;
         }

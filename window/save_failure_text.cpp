@@ -9,10 +9,6 @@ namespace {
 
 using Kind = storage::Failure::Kind;
 
-QString Hex(char32_t character) {
-    return QString::number(character, 16).toUpper().rightJustified(4, QLatin1Char('0'));
-}
-
 QString FileType(storage::Failure::FileType type) {
     switch (type) {
         case storage::Failure::FileType::Folder:
@@ -40,23 +36,23 @@ QString Reason(const storage::Failure& failure) {
                 "no entry for this user.");
         case Kind::HalfCharacter:
             return Form1::tr(
-                       "The text holds U+%1, half of a character without its other half (as a "
+                       "The text holds %1, half of a character without its other half (as a "
                        "broken paste can leave); no character set can write it.")
-                .arg(Hex(failure.character));
+                .arg(CodePointName(failure.character));
         case Kind::NotInLocaleCharset:
             return Form1::tr(
-                       "The character \"%1\" (U+%2) cannot be written in %3, the character set of "
+                       "The character \"%1\" (%2) cannot be written in %3, the character set of "
                        "the current locale.")
-                .arg(character, Hex(failure.character), failure.characterSet);
+                .arg(character, CodePointName(failure.character), failure.characterSet);
         case Kind::UnknownCharacterSet:
             return Form1::tr(
                        "This system cannot write %1, the character set of the current locale.")
                 .arg(failure.characterSet);
         case Kind::NotInCodePage:
             return Form1::tr(
-                       "The character \"%1\" (U+%2) cannot be written in code page %3, the "
+                       "The character \"%1\" (%2) cannot be written in code page %3, the "
                        "character set of this system's language settings.")
-                .arg(character, Hex(failure.character))
+                .arg(character, CodePointName(failure.character))
                 .arg(failure.characterSet);
         case Kind::TextNotInCodePage:
             return Form1::tr("The text cannot be written in code page %1.")
@@ -86,6 +82,11 @@ QString Reason(const storage::Failure& failure) {
 }
 
 }  // namespace
+
+QString CodePointName(char32_t character) {
+    return QStringLiteral("U+") +
+           QString::number(character, 16).toUpper().rightJustified(4, QLatin1Char('0'));
+}
 
 QString ShownFileName(const std::filesystem::path& file) {
     return QDir::toNativeSeparators(QFileInfo(file).filePath());

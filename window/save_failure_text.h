@@ -7,6 +7,9 @@
 
 #include "storage/result.h"
 
+// A character by its code, as the messages name one that cannot be shown: "U+D800".
+QString CodePointName(char32_t character);
+
 // A file's name as the user finds it, with the platform's own separators.
 QString ShownFileName(const std::filesystem::path& file);
 

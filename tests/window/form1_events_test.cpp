@@ -409,7 +409,8 @@ class Form1EventsTest : public QObject, public WindowFixture {
         QVERIFY(QFileInfo(SavedFile()).isDir());
     }
 
-    // Fails when the words for a failed save change: storage tells what failed, the window says it.
+    // Storage tells what failed, the window says it: fails when a failure gets another kind's
+    // words, or its sentence loses what it names (the character, the file, the figures).
     void saveFailureReasons_data() {
         using Kind = storage::Failure::Kind;
         QTest::addColumn<storage::Failure>("failure");
